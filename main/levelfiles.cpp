@@ -1,0 +1,32 @@
+#include "levelfiles.h"
+
+#include "rename.h"
+
+namespace renaming {
+
+QString levelFileName(const QString &number, const QString &extension)
+{
+    return QStringLiteral("levl") + number + extension;
+}
+
+QString failureReason(int code)
+{
+    switch (code) {
+    case platform::FileNotFound:
+        return QStringLiteral("- From file not found");
+    case platform::FileAlreadyExists:
+        return QStringLiteral("- To file already exists");
+    default:
+        return QString::number(code);
+    }
+}
+
+QString renameMessage(const QString &from, const QString &to, int code)
+{
+    const QString head = QStringLiteral("Rename ") + from + QStringLiteral(" to ") + to;
+    if (code == platform::RenameOk)
+        return head + QStringLiteral(" OK");
+    return head + QStringLiteral(" Failed ") + failureReason(code);
+}
+
+} // namespace renaming

@@ -1,0 +1,51 @@
+#pragma once
+
+#include <QMainWindow>
+
+class QAction;
+class QCheckBox;
+class QFileSystemModel;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QTreeView;
+
+// The main window: the inputs of a rename, its commands and the menus that
+// reach the renames log and the About window.
+class Renamer : public QMainWindow {
+    Q_OBJECT
+public:
+    explicit Renamer(QWidget *parent = nullptr);
+
+    void onLoad();
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+
+private slots:
+    void on_Renamebutton_clicked();
+    void on_Exitbutton_clicked();
+    void on_Exit1_triggered();
+    void on_Notepad1_triggered();
+    void on_Program1_triggered();
+    void on_About1_triggered();
+
+private:
+    void RenameLevelFile(const QString &from, const QString &to);
+    void buildMenus();
+    void showFolder(const QString &path);
+
+    QLabel *LOGO;
+    QLabel *Renamelevl;
+    QLineEdit *LevlNo;
+    QPushButton *Renamebutton;
+    QPushButton *Exitbutton;
+    QCheckBox *DAT1;
+    QCheckBox *HDR1;
+    QCheckBox *VER1;
+    QCheckBox *SETUP1;
+    QLabel *Label1;
+    QLineEdit *tolevelNO;
+    QTreeView *Folderlist1;
+    QFileSystemModel *folders;
+};

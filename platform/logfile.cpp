@@ -1,0 +1,108 @@
+#include "logfile.h"
+
+#include <new>
+
+#ifdef _WIN32
+#include <QFile>
+#include <QFileInfo>
+#else
+#include <QFile>
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
+namespace platform {
+
+#ifdef _WIN32
+
+std::optional<QByteArray> readWholeFile(const QString &path)
+{
+    if (path.isEmpty() || !QFileInfo(path).isFile())
+        return std::nullopt;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return std::nullopt;
+    try {
+        const qint64 size = file.size();
+        QByteArray bytes(size, Qt::Uninitialized);
+        if (file.read(bytes.data(), size) != size)
+            return std::nullopt;
+        char extra;
+        if (file.read(&extra, 1) != 0)
+            return std::nullopt;
+        return bytes;
+    } catch (const std::bad_alloc &) {
+        return std::nullopt;
+    }
+}
+
+#else
+
+namespace {
+class Descriptor {
+public:
+    explicit Descriptor(int fd) : fd_(fd) {}
+    ~Descriptor()
+    {
+        if (fd_ >= 0)
+            close(fd_);
+    }
+    Descriptor(const Descriptor &) = delete;
+    Descriptor &operator=(const Descriptor &) = delete;
+    int get() const { return fd_; }
+
+private:
+    int fd_;
+};
+
+// read() until `size` bytes came or the file ended; -1 on a read error.
+qint64 readFully(int fd, char *data, qint64 size)
+{
+    qint64 done = 0;
+    while (done < size) {
+        const ssize_t n = read(fd, data + done, static_cast<size_t>(size - done));
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            return -1;
+        }
+        if (n == 0)
+            break;
+        done += n;
+    }
+    return done;
+}
+} // namespace
+
+std::optional<QByteArray> readWholeFile(const QString &path)
+{
+    if (path.isEmpty())
+        return std::nullopt;
+    // O_NONBLOCK so that opening a pipe without a writer does not wait;
+    // anything but a regular file is refused before a byte is read.
+    const Descriptor fd(
+        open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+    if (fd.get() < 0)
+        return std::nullopt;
+    struct stat st;
+    if (fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode))
+        return std::nullopt;
+    try {
+        const qint64 size = st.st_size;
+        QByteArray bytes(size, Qt::Uninitialized);
+        if (readFully(fd.get(), bytes.data(), size) != size)
+            return std::nullopt;
+        char extra;
+        if (readFully(fd.get(), &extra, 1) != 0)
+            return std::nullopt;
+        return bytes;
+    } catch (const std::bad_alloc &) {
+        return std::nullopt;
+    }
+}
+
+#endif
+
+} // namespace platform

@@ -1,0 +1,39 @@
+#pragma once
+
+#include <filesystem>
+
+namespace platform {
+
+// Outcome of a rename, in the classic file-error numbers the user sees in the
+// rename messages. The same numbers on every platform; never a raw errno.
+enum RenameCode : int {
+    RenameOk = 0,
+    BadFileName = 52,
+    FileNotFound = 53,
+    DeviceIoError = 57,
+    FileAlreadyExists = 58,
+    DiskFull = 61,
+    TooManyFiles = 67,
+    PermissionDenied = 70,
+    RenameAcrossDisks = 74,
+    PathFileAccessError = 75,
+    PathNotFound = 76,
+};
+
+// Renames `from` to `to` (relative names resolve against the current
+// directory). Only the name changes: it never copies, and never replaces an
+// existing `to`, not even one that appears while the rename is under way.
+int renameNoReplace(const std::filesystem::path &from, const std::filesystem::path &to);
+
+#ifndef _WIN32
+namespace detail {
+// The ways renameNoReplace tries in turn on POSIX, reachable one by one so
+// that each can be proved on any file system.
+int renameExclusive(const char *from, const char *to, bool &unsupported);
+int renameByLink(const char *from, const char *to, bool &unsupported);
+int renameAfterCheck(const char *from, const char *to);
+int codeForErrno(int err, const char *from, const char *to);
+} // namespace detail
+#endif
+
+} // namespace platform

@@ -1,0 +1,1 @@
+// The library holds compiled resources only.

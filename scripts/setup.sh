@@ -1,0 +1,42 @@
+# Shared by scripts/run and scripts/test: install what is missing, then build.
+# Sourced, not run.
+
+VR_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+VR_BUILD="$VR_ROOT/build"
+
+# Debian packages the build and the tests need.
+VR_PACKAGES=(cmake ninja-build g++ qt6-base-dev libgl-dev clang-format)
+
+vr_as_root() {
+    if [ "$(id -u)" -eq 0 ]; then
+        "$@"
+    elif command -v sudo >/dev/null 2>&1; then
+        sudo "$@"
+    else
+        echo "Need root to run: $*  (install sudo or run as root)" >&2
+        return 1
+    fi
+}
+
+# Installs the named packages that are not installed yet; apt-get update runs
+# once, and only when something is missing.
+vr_install() {
+    local missing=()
+    local package
+    for package in "$@"; do
+        dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed' ||
+            missing+=("$package")
+    done
+    [ ${#missing[@]} -eq 0 ] && return 0
+    echo "Installing: ${missing[*]}"
+    vr_as_root apt-get update -qq &&
+        vr_as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends \
+            "${missing[@]}"
+}
+
+vr_build() {
+    if [ ! -f "$VR_BUILD/build.ninja" ]; then
+        cmake -S "$VR_ROOT" -B "$VR_BUILD" -G Ninja -DVR_WERROR=ON "$@" || return 1
+    fi
+    cmake --build "$VR_BUILD"
+}

@@ -1,0 +1,70 @@
+#include "logtext.h"
+#include "logtextbox.h"
+
+#include <QApplication>
+#include <QTest>
+#include <QTextBlock>
+#include <QTextDocument>
+
+using namespace viewer;
+
+class TestLogText : public QObject {
+    Q_OBJECT
+private slots:
+    void lineEnds_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("zero bytes") << QByteArray() << "";
+        QTest::newRow("crlf, last line open") << QByteArray("a\r\nb") << "a\r\nb\r\n";
+        QTest::newRow("crlf, last line ended") << QByteArray("a\r\nb\r\n") << "a\r\nb\r\n";
+        QTest::newRow("empty line kept") << QByteArray("a\r\n\r\nb") << "a\r\n\r\nb\r\n";
+        QTest::newRow("lone cr") << QByteArray("a\rb\r") << "a\r\nb\r\n";
+        QTest::newRow("lone lf is part of its line") << QByteArray("a\nb\n") << "a\nb\n\r\n";
+        QTest::newRow("cr cr lf") << QByteArray("a\r\r\nb") << "a\r\n\r\nb\r\n";
+        QTest::newRow("lf cr") << QByteArray("a\n\rb") << "a\n\r\nb\r\n";
+        QTest::newRow("only an end") << QByteArray("\r\n") << "\r\n";
+        QTest::newRow("only a lone lf") << QByteArray("\n") << "\n\r\n";
+        QTest::newRow("tab and nul kept")
+            << QByteArray("a\tb\0c", 5) << QString("a\tb") + QChar(0) + "c\r\n";
+        QTest::newRow("utf-8") << QByteArray("caf\xc3\xa9") << QString::fromUtf8("café\r\n");
+        QTest::newRow("bom not recognised")
+            << QByteArray("\xef\xbb\xbfx") << QString(QChar(0xFEFF)) + "x\r\n";
+        QTest::newRow("invalid utf-8 is windows-1252")
+            << QByteArray("caf\xe9 \x80\x96") << QString::fromUtf8("café €–\r\n");
+        QTest::newRow("undefined windows-1252 bytes survive")
+            << QByteArray("\x81\x8d\x8f\x90\x9d")
+            << QString::fromUtf16(u"\x81\x8d\x8f\x90\x9d\r\n");
+    }
+    void lineEnds()
+    {
+        QFETCH(QByteArray, bytes);
+        QTEST(logText(bytes), "text");
+    }
+
+    // What the box shows keeps every line apart and gives back exactly the
+    // text it was given, also after the widget has laid it out.
+    void boxKeepsTheExactText_data() { lineEnds_data(); }
+    void boxKeepsTheExactText()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, text);
+        LogTextBox box;
+        box.setText(text);
+        QCOMPARE(box.text(), text);
+        QCOMPARE(fromDocumentText(QString(toDocumentText(text)).replace("\r\n", QChar(0x2029))),
+                 text);
+    }
+
+    void boxShowsEachLineOnItsOwn()
+    {
+        LogTextBox box;
+        box.setText("first\r\nsecond\nstill second\r\nthird\r\n");
+        QCOMPARE(box.blockCount(), 4); // three lines and the empty one after the last end
+        QCOMPARE(box.document()->findBlockByNumber(1).text(),
+                 QString("second") + QChar(QChar::LineSeparator) + "still second");
+    }
+};
+
+QTEST_MAIN(TestLogText)
+#include "tst_logtext.moc"

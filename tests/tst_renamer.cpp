@@ -1,0 +1,312 @@
+#include "builtinpaths.h"
+#include "logtextbox.h"
+#include "messagerecorder.h"
+#include "renamer.h"
+#include "renames.h"
+#include "singlewindow.h"
+#include "support.h"
+#include "texteditor.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCalendarWidget>
+#include <QCheckBox>
+#include <QFileSystemModel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <QTreeView>
+
+using windowing::Single;
+
+namespace {
+template <class T> T *child(QObject &parent, const char *name)
+{
+    T *found = parent.findChild<T *>(QLatin1String(name));
+    if (!found)
+        qFatal("no control %s", name);
+    return found;
+}
+
+template <class Predicate> qsizetype countTopLevel(Predicate predicate)
+{
+    const QWidgetList all = QApplication::topLevelWidgets();
+    return std::count_if(all.begin(), all.end(), predicate);
+}
+
+const QStringList initialMessages = {
+    "Rename levl2131.DAT to levl2001.DAT OK",
+    "Rename levl2131.HDR to levl2001.HDR OK",
+    "Rename levl2131.VER to levl2001.VER OK",
+};
+} // namespace
+
+// The main window on real level files in a scratch Wine prefix's levels folder.
+class TestRenamer : public QObject {
+    Q_OBJECT
+    QString startFolder;
+    std::unique_ptr<QTemporaryDir> prefix;
+    QString levels;
+
+    Renamer &window() { return Single<Renamer>::get(); }
+    void click(const char *name)
+    {
+        QTest::mouseClick(child<QPushButton>(window(), name), Qt::LeftButton);
+    }
+    void trigger(const char *name) { child<QAction>(window(), name)->trigger(); }
+    QString viewerText()
+    {
+        return child<viewer::LogTextBox>(Single<Renames>::get(), "Text1")->text();
+    }
+    void makeLevel(const QString &number, const QStringList &extensions)
+    {
+        for (const QString &extension : extensions)
+            QVERIFY(
+                writeFile(levels + "/levl" + number + extension, (number + extension).toUtf8()));
+    }
+
+private slots:
+    void initTestCase() { startFolder = QDir::currentPath(); }
+
+    void init()
+    {
+        prefix = std::make_unique<QTemporaryDir>();
+        levels = prefix->path() + "/drive_c/Program Files/Quenmark/Vantorel/levels";
+        QVERIFY(QDir().mkpath(levels));
+        qputenv("WINEPREFIX", prefix->path().toUtf8());
+        QDir::setCurrent(startFolder);
+    }
+
+    void cleanup()
+    {
+        windowing::unloadAll();
+        QDir::setCurrent(startFolder);
+    }
+
+    void startsInTheLevelsFolder()
+    {
+        MessageRecorder recorder;
+        window();
+        QCOMPARE(QDir::currentPath(), levels);
+        auto *folders = child<QTreeView>(window(), "Folderlist1");
+        auto *model = qobject_cast<QFileSystemModel *>(folders->model());
+        QCOMPARE(model->filePath(folders->currentIndex()), levels);
+        QCOMPARE(child<QLineEdit>(window(), "LevlNo")->text(), QString("2131"));
+        QCOMPARE(child<QLineEdit>(window(), "tolevelNO")->text(), QString("2001"));
+        QVERIFY(!Single<Renames>::isLoaded()); // nothing the first screen does not need
+        QVERIFY(recorder.messages.isEmpty());
+    }
+
+    void missingLevelsFolderIsSilent()
+    {
+        QVERIFY(QDir(levels).removeRecursively());
+        QTemporaryDir elsewhere;
+        QDir::setCurrent(elsewhere.path());
+        QVERIFY(writeFile("levl2131.DAT", "x"));
+        MessageRecorder recorder;
+        window();
+        QCOMPARE(QDir::currentPath(), QDir(elsewhere.path()).canonicalPath());
+        QVERIFY(recorder.messages.isEmpty());
+        child<QCheckBox>(window(), "HDR1")->setChecked(false);
+        child<QCheckBox>(window(), "VER1")->setChecked(false);
+        click("Renamebutton");
+        QCOMPARE(recorder.messages, QStringList{initialMessages[0]});
+        QVERIFY(QFile::exists("levl2001.DAT"));
+    }
+
+    void initialStateRenamesThreeFilesInOrder()
+    {
+        makeLevel("2131", {".DAT", ".HDR", ".VER", ".INF"});
+        MessageRecorder recorder;
+        click("Renamebutton");
+        QCOMPARE(recorder.messages, initialMessages);
+        QCOMPARE(entries(levels),
+                 QStringList({"levl2001.DAT", "levl2001.HDR", "levl2001.VER", "levl2131.INF"}));
+        QCOMPARE(readFile(levels + "/levl2001.HDR"), QByteArray("2131.HDR"));
+    }
+
+    void failuresAreReportedAndLaterRowsStillRun()
+    {
+        makeLevel("2131", {".HDR", ".VER"});
+        makeLevel("2001", {".VER"});
+        MessageRecorder recorder;
+        click("Renamebutton");
+        QCOMPARE(
+            recorder.messages,
+            QStringList({"Rename levl2131.DAT to levl2001.DAT Failed - From file not found",
+                         "Rename levl2131.HDR to levl2001.HDR OK",
+                         "Rename levl2131.VER to levl2001.VER Failed - To file already exists"}));
+        // Nothing is undone, and neither file of the refused rename changed.
+        QCOMPARE(readFile(levels + "/levl2001.HDR"), QByteArray("2131.HDR"));
+        QCOMPARE(readFile(levels + "/levl2131.VER"), QByteArray("2131.VER"));
+        QCOMPARE(readFile(levels + "/levl2001.VER"), QByteArray("2001.VER"));
+    }
+
+    void otherFailuresShowTheirCode()
+    {
+        makeLevel("2131", {".DAT"});
+        child<QCheckBox>(window(), "HDR1")->setChecked(false);
+        child<QCheckBox>(window(), "VER1")->setChecked(false);
+        const QString tooLong(300, '9');
+        child<QLineEdit>(window(), "tolevelNO")->setText(tooLong);
+        MessageRecorder recorder;
+        click("Renamebutton");
+        QCOMPARE(recorder.messages,
+                 QStringList{"Rename levl2131.DAT to levl" + tooLong + ".DAT Failed 52"});
+        QCOMPARE(entries(levels), QStringList{"levl2131.DAT"});
+    }
+
+    void tickedBoxesChooseTheRows()
+    {
+        makeLevel("2131", {".DAT", ".HDR", ".VER", ".INF"});
+        MessageRecorder recorder;
+        for (const char *box : {"DAT1", "HDR1", "VER1"})
+            QTest::mouseClick(child<QCheckBox>(window(), box), Qt::LeftButton, {}, QPoint(6, 8));
+        click("Renamebutton");
+        QVERIFY(recorder.messages.isEmpty());
+        QCOMPARE(viewerText(), QString("Press the 'Refresh' button."));
+
+        QTest::mouseClick(child<QCheckBox>(window(), "SETUP1"), Qt::LeftButton, {}, QPoint(6, 8));
+        click("Renamebutton");
+        QCOMPARE(recorder.messages, QStringList{"Rename levl2131.INF to levl2001.INF OK"});
+
+        // A greyed box counts as ticked.
+        child<QCheckBox>(window(), "SETUP1")->setChecked(false);
+        child<QCheckBox>(window(), "HDR1")->setCheckState(Qt::PartiallyChecked);
+        click("Renamebutton");
+        QCOMPARE(recorder.messages.last(), QString("Rename levl2131.HDR to levl2001.HDR OK"));
+        QCOMPARE(entries(levels),
+                 QStringList({"levl2001.HDR", "levl2001.INF", "levl2131.DAT", "levl2131.VER"}));
+    }
+
+    void numbersAreUsedAsTypedAndReadForEveryRow()
+    {
+        makeLevel("", {".DAT"});
+        makeLevel(" 7", {".HDR"});
+        auto *source = child<QLineEdit>(window(), "LevlNo");
+        source->clear();
+        QTest::keyClicks(child<QLineEdit>(window(), "tolevelNO"), "x");
+        child<QCheckBox>(window(), "VER1")->setChecked(false);
+        // The first box is up when the number changes; the next row reads it anew.
+        MessageRecorder recorder([&](const QString &) { source->setText(" 7"); });
+        click("Renamebutton");
+        QCOMPARE(recorder.messages, QStringList({"Rename levl.DAT to levl2001x.DAT OK",
+                                                 "Rename levl 7.HDR to levl2001x.HDR OK"}));
+        QCOMPARE(entries(levels), QStringList({"levl2001x.DAT", "levl2001x.HDR"}));
+    }
+
+    void viewerLifecycle()
+    {
+        MessageRecorder recorder;
+        click("Renamebutton");
+        QVERIFY(Single<Renames>::isLoaded());
+        Renames *loaded = &Single<Renames>::get();
+        QVERIFY(!loaded->isVisible());
+        QVERIFY(!child<QCalendarWidget>(*loaded, "Month1")->isEnabled()); // the load step ran
+
+        trigger("Program1");
+        QCOMPARE(&Single<Renames>::get(), loaded);
+        QVERIFY(loaded->isVisible());
+        QCOMPARE(viewerText(), QString("Press the 'Refresh' button."));
+        trigger("Program1");
+        QCOMPARE(&Single<Renames>::get(), loaded);
+
+        QPointer<Renames> old = loaded;
+        QTest::mouseClick(child<QPushButton>(*loaded, "CancelButton"), Qt::LeftButton);
+        QVERIFY(!Single<Renames>::isLoaded());
+        QTRY_VERIFY(old.isNull());
+
+        trigger("Program1");
+        QCOMPARE(viewerText(), QString("There were no renames done in this program."));
+        QCOMPARE(child<QLineEdit>(Single<Renames>::get(), "Text2")->text(),
+                 platform::hostPath(QString::fromUtf16(platform::DefaultLogPath)));
+        click("Renamebutton");
+        QVERIFY(Single<Renames>::get().isVisible());
+        QCOMPARE(viewerText(), QString("Press the 'Refresh' button."));
+        QCOMPARE(countTopLevel([](QWidget *w) { return qobject_cast<Renames *>(w) != nullptr; }),
+                 1);
+        QCOMPARE(recorder.messages.size(), 3 * 2); // no level files here
+    }
+
+    void keyboard()
+    {
+        MessageRecorder recorder;
+        Single<Renamer>::show();
+        QVERIFY(QTest::qWaitForWindowActive(&window()));
+        QCOMPARE(QApplication::focusWidget(), child<QWidget>(window(), "LevlNo"));
+        QStringList order;
+        for (int i = 0; i < 10; ++i) {
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+            order << QApplication::focusWidget()->objectName();
+        }
+        QCOMPARE(order, QStringList({"DAT1", "HDR1", "VER1", "SETUP1", "tolevelNO", "Renamebutton",
+                                     "Exitbutton", "Folderlist1", "LevlNo", "DAT1"}));
+        // Neither button is the default or the cancel button.
+        for (auto key : {Qt::Key_Return, Qt::Key_Enter, Qt::Key_Escape})
+            QTest::keyClick(child<QWidget>(window(), "LevlNo"), key);
+        QVERIFY(recorder.messages.isEmpty());
+        QVERIFY(window().isVisible());
+    }
+
+    void notepadStartsAnEditorEachTime()
+    {
+        QList<QStringList> started;
+        platform::setProgramStarter([&](const QString &program, const QStringList &arguments) {
+            started << (QStringList{program} + arguments);
+            return true;
+        });
+        MessageRecorder recorder;
+        trigger("Notepad1");
+        trigger("Notepad1");
+        const QString log = platform::hostPath(QString::fromUtf16(platform::DefaultLogPath));
+        QCOMPARE(started.size(), 2);
+        QCOMPARE(started.at(0).mid(1), QStringList{log});
+        QCOMPARE(started.at(1), started.at(0));
+        QVERIFY(recorder.messages.isEmpty());
+
+        platform::setProgramStarter([](const QString &, const QStringList &) { return false; });
+        trigger("Notepad1");
+        QCOMPARE(recorder.messages, QStringList{"The text editor could not be started."});
+        platform::setProgramStarter({});
+        QVERIFY(window().isEnabled());
+    }
+
+    void helpDoesNothing()
+    {
+        MessageRecorder recorder;
+        trigger("Help2");
+        QVERIFY(recorder.messages.isEmpty());
+        QCOMPARE(countTopLevel([](QWidget *w) { return w->isVisible(); }), 0);
+    }
+
+    void exitEndsTheProgram_data()
+    {
+        QTest::addColumn<QString>("how");
+        QTest::newRow("button") << "Exitbutton";
+        QTest::newRow("menu") << "Exit1";
+        QTest::newRow("close box") << "close";
+    }
+    void exitEndsTheProgram()
+    {
+        QFETCH(QString, how);
+        MessageRecorder recorder;
+        Single<Renamer>::show();
+        click("Renamebutton"); // the viewer is loaded hidden
+        trigger("Program1");
+        QTimer::singleShot(0, this, [&] {
+            if (how == "close")
+                window().close();
+            else if (how == "Exit1")
+                trigger("Exit1");
+            else
+                click("Exitbutton");
+        });
+        QCOMPARE(QApplication::exec(), 0);
+        QCOMPARE(countTopLevel([](QWidget *w) { return w->isVisible(); }), 0);
+    }
+};
+
+QTEST_MAIN(TestRenamer)
+#include "tst_renamer.moc"

@@ -1,0 +1,200 @@
+#include "builtinpaths.h"
+#include "fileopendialog.h"
+#include "logtextbox.h"
+#include "messagerecorder.h"
+#include "renames.h"
+#include "singlewindow.h"
+#include "support.h"
+
+#include <QApplication>
+#include <QCalendarWidget>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <sys/stat.h>
+
+using windowing::FileOpenDialog;
+using windowing::Single;
+
+namespace {
+template <class T> T *child(const char *name)
+{
+    T *found = Single<Renames>::get().findChild<T *>(QLatin1String(name));
+    if (!found)
+        qFatal("no control %s", name);
+    return found;
+}
+QString logText()
+{
+    return child<viewer::LogTextBox>("Text1")->text();
+}
+QLineEdit *pathBox()
+{
+    return child<QLineEdit>("Text2");
+}
+void refresh()
+{
+    QTest::mouseClick(child<QPushButton>("OKButton"), Qt::LeftButton);
+}
+void browse()
+{
+    QTest::mouseClick(child<QPushButton>("Command1"), Qt::LeftButton);
+}
+const QString initialText = "There were no renames done in this program.";
+} // namespace
+
+class TestRenames : public QObject {
+    Q_OBJECT
+    QTemporaryDir dir;
+
+    QString path(const char *name) const { return dir.filePath(QString::fromLatin1(name)); }
+
+private slots:
+    void cleanup()
+    {
+        FileOpenDialog::setChooser({});
+        windowing::unloadAll();
+    }
+
+    void initialContents()
+    {
+        Single<Renames>::show();
+        Renames &viewer = Single<Renames>::get();
+        QCOMPARE(viewer.windowTitle(), QString("Renames done in this program. "));
+        QCOMPARE(viewer.size(), QSize(468, 529));
+        QCOMPARE(logText(), initialText);
+        QCOMPARE(pathBox()->text(),
+                 platform::hostPath(QString::fromUtf16(platform::DefaultLogPath)));
+        QCOMPARE(child<QLabel>("Label1")->text(), QString("FROM        TO"));
+        for (const char *name : {"Month1", "Month2"}) {
+            auto *calendar = child<QCalendarWidget>(name);
+            QVERIFY(!calendar->isEnabled());
+            QCOMPARE(calendar->selectedDate(), QDate(2003, 7, 4));
+            QCOMPARE(calendar->minimumDate(), QDate(1753, 1, 1));
+            QCOMPARE(calendar->maximumDate(), QDate(9999, 12, 31));
+        }
+    }
+
+    void refreshLoadsTheLog_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("crlf") << QByteArray("a\r\nb") << "a\r\nb\r\n";
+        QTest::newRow("lone cr and lf") << QByteArray("a\rb\nc") << "a\r\nb\nc\r\n";
+        QTest::newRow("zero bytes") << QByteArray() << "";
+    }
+    void refreshLoadsTheLog()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, text);
+        QVERIFY(writeFile(path("Renames.txt"), bytes));
+        pathBox()->setText(path("Renames.txt"));
+        MessageRecorder recorder;
+        refresh();
+        QCOMPARE(logText(), text);
+        refresh(); // the collected text never grows across presses
+        QCOMPARE(logText(), text);
+        QVERIFY(recorder.messages.isEmpty());
+        QCOMPARE(Single<Renames>::get().cursor().shape(), Qt::ArrowCursor);
+    }
+
+    void failedRefreshKeepsTheText()
+    {
+        QVERIFY(QDir(dir.path()).mkdir("folder"));
+        QCOMPARE(mkfifo(path("fifo").toLocal8Bit().constData(), 0600), 0);
+        QVERIFY(writeFile(path("good.txt"), "good"));
+        pathBox()->setText(path("good.txt"));
+        MessageRecorder loaded;
+        refresh();
+        QCOMPARE(logText(), QString("good\r\n"));
+
+        QList<Qt::CursorShape> pointers;
+        MessageRecorder recorder(
+            [&](const QString &) { pointers << Single<Renames>::get().cursor().shape(); });
+        for (const QString &bad :
+             {path("missing.txt"), path("folder"), path("fifo"), QString(" ")}) {
+            pathBox()->setText(bad);
+            refresh();
+            QCOMPARE(logText(), QString("good\r\n"));
+        }
+        QCOMPARE(recorder.messages, QStringList(4, "Error reading file."));
+        QCOMPARE(pointers, QList<Qt::CursorShape>(4, Qt::WaitCursor));
+        QCOMPARE(Single<Renames>::get().cursor().shape(), Qt::ArrowCursor);
+    }
+
+    void emptyPathDoesNothing()
+    {
+        pathBox()->clear();
+        MessageRecorder recorder([](const QString &) {});
+        refresh();
+        QCOMPARE(logText(), initialText);
+        QVERIFY(recorder.messages.isEmpty());
+        QVERIFY(!Single<Renames>::get().testAttribute(Qt::WA_SetCursor));
+    }
+
+    void browseKeepsTheLastChoice()
+    {
+        QStringList filters;
+        std::optional<QString> answer; // nothing: the user cancels
+        FileOpenDialog::setChooser([&](QWidget *, const QString &filter) {
+            filters << filter;
+            return answer;
+        });
+        browse(); // a cancel in a fresh viewer empties the path box
+        QCOMPARE(pathBox()->text(), QString());
+        answer = path("Renames.txt");
+        browse();
+        QCOMPARE(pathBox()->text(), path("Renames.txt"));
+        pathBox()->setText("typed");
+        answer.reset();
+        browse(); // a cancel puts the last choice back
+        QCOMPARE(pathBox()->text(), path("Renames.txt"));
+        QCOMPARE(filters, QStringList(3, "txt Files (*.TXT)|*.TXT"));
+
+        windowing::unloadAll(); // a reloaded viewer has forgotten it
+        browse();
+        QCOMPARE(pathBox()->text(), QString());
+        QCOMPARE(windowing::nameFilters("txt Files (*.TXT)|*.TXT"),
+                 QStringList{"txt Files (*.TXT)"});
+        QCOMPARE(windowing::nameFilters("Logs|*.TXT;*.LOG"), QStringList{"Logs (*.TXT *.LOG)"});
+    }
+
+    void backUnloadsAndCloseDoesToo()
+    {
+        Single<Renames>::show();
+        pathBox()->setText("typed");
+        child<viewer::LogTextBox>("Text1")->setText("edited");
+        QTest::mouseClick(child<QPushButton>("CancelButton"), Qt::LeftButton);
+        QVERIFY(!Single<Renames>::isLoaded());
+        Single<Renames>::show();
+        QCOMPARE(logText(), initialText);
+        QVERIFY(pathBox()->text() != "typed");
+        Single<Renames>::get().close();
+        QVERIFY(!Single<Renames>::isLoaded());
+    }
+
+    void keyboard()
+    {
+        Single<Renames>::show();
+        QVERIFY(QTest::qWaitForWindowActive(&Single<Renames>::get()));
+        QCOMPARE(QApplication::focusWidget()->objectName(), QString("OKButton"));
+        QStringList order;
+        for (int i = 0; i < 5; ++i) {
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+            order << QApplication::focusWidget()->objectName();
+        }
+        QCOMPARE(order, QStringList({"CancelButton", "Text1", "Text2", "Command1", "OKButton"}));
+        // Esc and Enter press no button: the viewer stays, nothing is read.
+        MessageRecorder recorder;
+        pathBox()->setText(path("missing.txt"));
+        for (auto key : {Qt::Key_Escape, Qt::Key_Return})
+            QTest::keyClick(child<QWidget>("Text2"), key);
+        QVERIFY(Single<Renames>::isLoaded());
+        QVERIFY(recorder.messages.isEmpty());
+    }
+};
+
+QTEST_MAIN(TestRenames)
+#include "tst_renames.moc"

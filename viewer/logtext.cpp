@@ -1,0 +1,111 @@
+#include "logtext.h"
+
+#include <QStringDecoder>
+#include <cstring>
+
+namespace viewer {
+
+namespace {
+constexpr char CR = '\r';
+constexpr char LF = '\n';
+constexpr QChar LineSeparator = QChar(QChar::LineSeparator);
+constexpr QChar ParagraphSeparator = QChar(QChar::ParagraphSeparator);
+
+#ifndef _WIN32
+// Windows-1252 for 0x80..0x9F; the five bytes it leaves undefined map to the
+// C1 controls of the same number, as Windows itself decodes them.
+constexpr char16_t Cp1252High[32] = {
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,
+};
+
+QString decodeCp1252(QByteArrayView bytes)
+{
+    QString text(bytes.size(), Qt::Uninitialized);
+    char16_t *out = reinterpret_cast<char16_t *>(text.data());
+    for (const char c : bytes) {
+        const auto b = static_cast<unsigned char>(c);
+        *out++ = (b >= 0x80 && b < 0xA0) ? Cp1252High[b - 0x80] : char16_t(b);
+    }
+    return text;
+}
+#endif
+} // namespace
+
+QByteArray withCrLfLineEnds(QByteArray bytes)
+{
+    const qsizetype size = bytes.size();
+    if (size == 0)
+        return bytes;
+    const char *begin = bytes.constData();
+    const char *end = begin + size;
+
+    qsizetype loneCrs = 0;
+    for (const char *p = begin; (p = static_cast<const char *>(std::memchr(p, CR, end - p))); ++p) {
+        if (p + 1 == end || p[1] != LF)
+            ++loneCrs;
+    }
+    const bool lastLineOpen = end[-1] != CR && !(size >= 2 && end[-2] == CR && end[-1] == LF);
+    if (loneCrs == 0 && !lastLineOpen)
+        return bytes;
+
+    QByteArray out(size + loneCrs + (lastLineOpen ? 2 : 0), Qt::Uninitialized);
+    char *o = out.data();
+    const char *p = begin;
+    while (p < end) {
+        const char *cr = static_cast<const char *>(std::memchr(p, CR, end - p));
+        const char *stop = cr ? cr + 1 : end;
+        std::memcpy(o, p, stop - p);
+        o += stop - p;
+        p = stop;
+        if (cr && (p == end || *p != LF))
+            *o++ = LF;
+    }
+    if (lastLineOpen) {
+        *o++ = CR;
+        *o++ = LF;
+    }
+    return out;
+}
+
+QString decodeLog(QByteArrayView bytes)
+{
+#ifdef _WIN32
+    QStringDecoder ansi(QStringConverter::System, QStringConverter::Flag::ConvertInitialBom);
+    return ansi.decode(bytes);
+#else
+    // A byte-order mark is not recognised: it stays part of the first line.
+    QStringDecoder utf8(QStringConverter::Utf8, QStringConverter::Flag::ConvertInitialBom);
+    QString text = utf8.decode(bytes);
+    if (!utf8.hasError())
+        return text;
+    text.clear();
+    return decodeCp1252(bytes);
+#endif
+}
+
+QString logText(QByteArray bytes)
+{
+    return decodeLog(withCrLfLineEnds(std::move(bytes)));
+}
+
+QString toDocumentText(QString text)
+{
+    char16_t *begin = reinterpret_cast<char16_t *>(text.data());
+    char16_t *end = begin + text.size();
+    for (char16_t *p = begin; p != end; ++p) {
+        if (*p == u'\n' && (p == begin || p[-1] != u'\r'))
+            *p = LineSeparator.unicode();
+    }
+    return text;
+}
+
+QString fromDocumentText(QString raw)
+{
+    raw.replace(ParagraphSeparator, QStringLiteral("\r\n"));
+    raw.replace(LineSeparator, QLatin1Char('\n'));
+    return raw;
+}
+
+} // namespace viewer

@@ -1,0 +1,19 @@
+#pragma once
+
+#include <QPlainTextEdit>
+
+namespace viewer {
+
+// The viewer's multi-line log text box. Its value is the log's text with
+// every line ended by CR LF, exactly as loaded; each line shows on a line of
+// its own, a line feed inside a line as a break within it.
+class LogTextBox : public QPlainTextEdit {
+    Q_OBJECT
+public:
+    explicit LogTextBox(QWidget *parent = nullptr);
+
+    QString text() const;
+    void setText(QString text);
+};
+
+} // namespace viewer

@@ -1,0 +1,134 @@
+#include "renames.h"
+
+#include "builtinpaths.h"
+#include "layout.h"
+#include "logfile.h"
+#include "logtext.h"
+#include "logtextbox.h"
+#include "services.h"
+#include "singlewindow.h"
+
+#include <QCalendarWidget>
+#include <QCloseEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <limits>
+#include <new>
+
+using windowing::twipsRect;
+
+namespace {
+QCalendarWidget *makeCalendar(QWidget *parent, const char *name, QRect geometry)
+{
+    auto *calendar = new QCalendarWidget(parent);
+    calendar->setObjectName(QLatin1String(name));
+    calendar->setGeometry(geometry);
+    calendar->setDateRange(QDate(1753, 1, 1), QDate(9999, 12, 31));
+    calendar->setSelectedDate(QDate(2003, 7, 4));
+    calendar->setVerticalHeaderFormat(QCalendarWidget::NoVerticalHeader);
+    calendar->setHorizontalHeaderFormat(QCalendarWidget::SingleLetterDayNames);
+    return calendar;
+}
+
+QPushButton *makeButton(QWidget *parent, const char *name, const QString &caption, QRect geometry)
+{
+    auto *button = new QPushButton(caption, parent);
+    button->setObjectName(QLatin1String(name));
+    button->setGeometry(geometry);
+    button->setAutoDefault(false);
+    return button;
+}
+} // namespace
+
+Renames::Renames(QWidget *parent)
+    : QWidget(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::CustomizeWindowHint |
+                          Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                          Qt::WindowCloseButtonHint)
+{
+    setObjectName(QStringLiteral("Renames"));
+    setWindowTitle(QStringLiteral("Renames done in this program. "));
+    setFixedSize(windowing::twipsSize(7020, 7935));
+
+    // Created in tab order.
+    OKButton =
+        makeButton(this, "OKButton", QStringLiteral("Refreash"), twipsRect(2880, 5520, 1215, 375));
+    CancelButton =
+        makeButton(this, "CancelButton", QStringLiteral("Back"), twipsRect(2880, 5040, 1215, 375));
+
+    Text1 = new viewer::LogTextBox(this);
+    Text1->setObjectName(QStringLiteral("Text1"));
+    Text1->setGeometry(twipsRect(120, 120, 6735, 4815));
+    Text1->setText(QStringLiteral("There were no renames done in this program."));
+
+    Month1 = makeCalendar(this, "Month1", twipsRect(120, 5040, 2700, 2370));
+    Month2 = makeCalendar(this, "Month2", twipsRect(4200, 5040, 2700, 2370));
+
+    Label1 = new QLabel(QStringLiteral("FROM        TO"), this);
+    Label1->setObjectName(QStringLiteral("Label1"));
+    Label1->setGeometry(twipsRect(2760, 6720, 1455, 375));
+    Label1->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+
+    Text2 = new QLineEdit(platform::hostPath(QString::fromUtf16(platform::DefaultLogPath)), this);
+    Text2->setObjectName(QStringLiteral("Text2"));
+    Text2->setGeometry(twipsRect(120, 7560, 6735, 285));
+    Text2->setMaxLength(std::numeric_limits<int>::max());
+    Text2->setCursorPosition(0);
+
+    Command1 =
+        makeButton(this, "Command1", QStringLiteral("Browse..."), twipsRect(2880, 7080, 1215, 375));
+
+    connect(OKButton, &QPushButton::clicked, this, &Renames::on_OKButton_clicked);
+    connect(CancelButton, &QPushButton::clicked, this, &Renames::on_CancelButton_clicked);
+    connect(Command1, &QPushButton::clicked, this, &Renames::on_Command1_clicked);
+
+    OKButton->setFocus();
+}
+
+void Renames::onLoad()
+{
+    Month1->setEnabled(false);
+    Month2->setEnabled(false);
+}
+
+void Renames::setLogText(const QString &text)
+{
+    Text1->setText(text);
+}
+
+void Renames::closeEvent(QCloseEvent *event)
+{
+    event->ignore();
+    windowing::Single<Renames>::unload();
+}
+
+void Renames::on_Command1_clicked()
+{
+    Filename1.filter = QStringLiteral("txt Files (*.TXT)|*.TXT");
+    Filename1.showOpen(this);
+    Text2->setText(Filename1.fileName);
+}
+
+void Renames::on_OKButton_clicked()
+{
+    const QString path = Text2->text();
+    if (path.isEmpty())
+        return;
+    windowing::setWaitPointer(*this, true);
+    bool loaded = false;
+    if (auto bytes = platform::readWholeFile(path)) {
+        try {
+            Text1->setText(viewer::logText(std::move(*bytes)));
+            loaded = true;
+        } catch (const std::bad_alloc &) {
+        }
+    }
+    if (!loaded)
+        windowing::messageBox(QStringLiteral("Error reading file."));
+    windowing::setWaitPointer(*this, false);
+}
+
+void Renames::on_CancelButton_clicked()
+{
+    windowing::Single<Renames>::unload();
+}

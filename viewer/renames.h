@@ -1,0 +1,45 @@
+#pragma once
+
+#include "fileopendialog.h"
+
+#include <QWidget>
+
+class QCalendarWidget;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+
+namespace viewer {
+class LogTextBox;
+}
+
+// The renames log viewer: shows the log named in its path box when asked.
+class Renames : public QWidget {
+    Q_OBJECT
+public:
+    explicit Renames(QWidget *parent = nullptr);
+
+    void onLoad();
+
+    // The log text box, which the main window's Rename command resets.
+    void setLogText(const QString &text);
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+
+private slots:
+    void on_Command1_clicked();
+    void on_OKButton_clicked();
+    void on_CancelButton_clicked();
+
+private:
+    QPushButton *OKButton;
+    QPushButton *CancelButton;
+    viewer::LogTextBox *Text1;
+    QCalendarWidget *Month1;
+    QCalendarWidget *Month2;
+    QLabel *Label1;
+    QLineEdit *Text2;
+    QPushButton *Command1;
+    windowing::FileOpenDialog Filename1;
+};

@@ -1,0 +1,71 @@
+#pragma once
+
+#include "services.h"
+
+#include <QWidget>
+#include <utility>
+
+namespace windowing {
+
+namespace detail {
+void registerUnloader(void (*unload)());
+}
+
+// Discards every loaded window at once, as the program ends.
+void unloadAll();
+
+// The one application-wide instance of a window type, and the only way any
+// window is created. The first reference loads the window: its constructor
+// gives every control its initial content, then its load step
+// (Window::onLoad) runs, all before the reference goes on. Unloading discards
+// the window and everything its controls hold; the next reference loads it
+// afresh.
+template <class Window> class Single {
+public:
+    static Window &get()
+    {
+        if (!window_) {
+            registerOnce();
+            window_ = new Window;
+            window_->onLoad();
+        }
+        return *window_;
+    }
+
+    static bool isLoaded() { return window_ != nullptr; }
+
+    // Modeless and without an owner; a shown window comes to the front.
+    static void show()
+    {
+        Window &window = get();
+        if (!window.isVisible()) {
+            centreOnScreen(window);
+            window.show();
+        }
+        window.raise();
+        window.activateWindow();
+    }
+
+    // Safe from inside one of the window's own commands: the widgets go
+    // once that command has returned.
+    static void unload()
+    {
+        Window *window = std::exchange(window_, nullptr);
+        if (!window)
+            return;
+        window->hide();
+        window->deleteLater();
+    }
+
+private:
+    static void registerOnce()
+    {
+        [[maybe_unused]] static const bool registered =
+            (detail::registerUnloader(&unloadNow), true);
+    }
+    static void unloadNow() { delete std::exchange(window_, nullptr); }
+
+    static inline Window *window_ = nullptr;
+};
+
+} // namespace windowing
