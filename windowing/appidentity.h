@@ -1,5 +1,7 @@
 #pragma once
 
+#include "appversion.h"
+
 #include <QString>
 
 namespace windowing {
@@ -9,5 +11,14 @@ inline QString applicationTitle()
 {
     return QStringLiteral("Vantorel Renamer");
 }
+
+// The program's version, from the one number the build sets.
+struct Version {
+    qint16 major;
+    qint16 minor;
+    qint16 revision;
+};
+inline constexpr Version ApplicationVersion = {VR_VERSION_MAJOR, VR_VERSION_MINOR,
+                                               VR_VERSION_PATCH};
 
 } // namespace windowing
