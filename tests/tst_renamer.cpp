@@ -250,6 +250,28 @@ private slots:
         QVERIFY(window().isVisible());
     }
 
+    void windowsOpenCentred_data()
+    {
+        QTest::addColumn<QString>("program");
+        QTest::newRow("main window") << "";
+        QTest::newRow("viewer") << "Program1";
+    }
+    void windowsOpenCentred()
+    {
+        QFETCH(QString, program);
+        Single<Renamer>::show();
+        QWidget *shown = &window();
+        if (!program.isEmpty()) {
+            trigger(program.toLatin1().constData());
+            shown = &Single<Renames>::get();
+        }
+        QVERIFY(QTest::qWaitForWindowExposed(shown));
+        const QPoint offset =
+            shown->frameGeometry().center() - shown->screen()->availableGeometry().center();
+        QVERIFY2(qAbs(offset.x()) <= 3 && qAbs(offset.y()) <= 3,
+                 qPrintable(QString("off by %1, %2").arg(offset.x()).arg(offset.y())));
+    }
+
     void notepadStartsAnEditorEachTime()
     {
         QList<QStringList> started;

@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QGuiApplication>
+#include <QLayout>
 #include <QMessageBox>
 #include <QScreen>
 #include <QWidget>
@@ -56,6 +57,9 @@ void centreOnScreen(QWidget &window)
     const QScreen *screen = window.screen() ? window.screen() : QGuiApplication::primaryScreen();
     if (!screen)
         return;
+    // A window that was never shown has not sized itself to its layout yet.
+    if (QLayout *layout = window.layout())
+        layout->activate();
     QRect frame = window.frameGeometry();
     frame.moveCenter(screen->availableGeometry().center());
     window.move(frame.topLeft());
