@@ -88,12 +88,14 @@ Renamer::Renamer(QWidget *parent) : QMainWindow(parent)
     LOGO->setPixmap(QPixmap(QStringLiteral(":/images/banner.png")));
     LOGO->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     LOGO->setLineWidth(2);
+    LOGO->setAccessibleName(QStringLiteral("Title banner"));
 
     Renamelevl = place<QLabel>(client, "Renamelevl", twipsRect(120, 2160, 975, 255),
                                QStringLiteral("Rename Levl"));
     Renamelevl->setAlignment(Qt::AlignRight | Qt::AlignTop);
     LevlNo = numberBox(client, "LevlNo", QStringLiteral("2131"), twipsRect(1200, 2160, 975, 285));
     Renamelevl->setBuddy(LevlNo);
+    LevlNo->setAccessibleName(Renamelevl->text());
     Renamebutton = commandButton(client, "Renamebutton", QStringLiteral("Rename"),
                                  twipsRect(2400, 2160, 1335, 495));
     Exitbutton = commandButton(client, "Exitbutton", QStringLiteral("Exit"),
@@ -112,6 +114,7 @@ Renamer::Renamer(QWidget *parent) : QMainWindow(parent)
     tolevelNO =
         numberBox(client, "tolevelNO", QStringLiteral("2001"), twipsRect(1200, 3960, 975, 285));
     Label1->setBuddy(tolevelNO);
+    tolevelNO->setAccessibleName(Label1->text());
     for (QWidget *captioned : {static_cast<QWidget *>(Renamelevl), static_cast<QWidget *>(Label1),
                                static_cast<QWidget *>(DAT1), static_cast<QWidget *>(HDR1),
                                static_cast<QWidget *>(VER1), static_cast<QWidget *>(SETUP1)})
@@ -122,6 +125,7 @@ Renamer::Renamer(QWidget *parent) : QMainWindow(parent)
     folders->setReadOnly(true);
     Folderlist1 = place<QTreeView>(client, "Folderlist1", twipsRect(2400, 2760, 3015, 1440));
     Folderlist1->setModel(folders);
+    Folderlist1->setAccessibleName(QStringLiteral("Folders"));
     for (int column = 1; column < folders->columnCount(); ++column)
         Folderlist1->hideColumn(column);
     Folderlist1->header()->hide();

@@ -6,6 +6,9 @@ VR_BUILD="$VR_ROOT/build"
 
 # Debian packages the build and the tests need.
 VR_PACKAGES=(cmake ninja-build g++ qt6-base-dev libgl-dev clang-format)
+# What the end-to-end tests need: their own X server and buses, input through
+# XTest, the accessibility bus read from Python, and screenshots.
+VR_E2E_PACKAGES=(xvfb x11-utils xdotool dbus-daemon at-spi2-core python3-pyatspi imagemagick)
 
 vr_as_root() {
     if [ "$(id -u)" -eq 0 ]; then

@@ -19,10 +19,12 @@
 using windowing::twipsRect;
 
 namespace {
-QCalendarWidget *makeCalendar(QWidget *parent, const char *name, QRect geometry)
+QCalendarWidget *makeCalendar(QWidget *parent, const char *name, const QString &accessibleName,
+                              QRect geometry)
 {
     auto *calendar = new QCalendarWidget(parent);
     calendar->setObjectName(QLatin1String(name));
+    calendar->setAccessibleName(accessibleName);
     calendar->setGeometry(geometry);
     calendar->setDateRange(QDate(1753, 1, 1), QDate(9999, 12, 31));
     calendar->setSelectedDate(QDate(2003, 7, 4));
@@ -59,10 +61,13 @@ Renames::Renames(QWidget *parent)
     Text1 = new viewer::LogTextBox(this);
     Text1->setObjectName(QStringLiteral("Text1"));
     Text1->setGeometry(twipsRect(120, 120, 6735, 4815));
+    Text1->setAccessibleName(QStringLiteral("Renames log"));
     Text1->setText(QStringLiteral("There were no renames done in this program."));
 
-    Month1 = makeCalendar(this, "Month1", twipsRect(120, 5040, 2700, 2370));
-    Month2 = makeCalendar(this, "Month2", twipsRect(4200, 5040, 2700, 2370));
+    Month1 =
+        makeCalendar(this, "Month1", QStringLiteral("From date"), twipsRect(120, 5040, 2700, 2370));
+    Month2 =
+        makeCalendar(this, "Month2", QStringLiteral("To date"), twipsRect(4200, 5040, 2700, 2370));
 
     Label1 = new QLabel(QStringLiteral("FROM        TO"), this);
     Label1->setObjectName(QStringLiteral("Label1"));
@@ -72,6 +77,7 @@ Renames::Renames(QWidget *parent)
     Text2 = new QLineEdit(platform::hostPath(QString::fromUtf16(platform::DefaultLogPath)), this);
     Text2->setObjectName(QStringLiteral("Text2"));
     Text2->setGeometry(twipsRect(120, 7560, 6735, 285));
+    Text2->setAccessibleName(QStringLiteral("Log file path"));
     Text2->setMaxLength(std::numeric_limits<int>::max());
     Text2->setCursorPosition(0);
 

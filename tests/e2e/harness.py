@@ -1,0 +1,392 @@
+"""Drives the built program from outside: its own X server, session bus and
+accessibility bus when there is no display, real input through XTest
+(xdotool), and everything read back through AT-SPI.
+
+Every wait has a deadline, and every process started here is ended by its
+process group when the run ends, whatever happened."""
+
+import atexit
+import os
+import select
+import shutil
+import signal
+import subprocess
+import tempfile
+import time
+
+SCREEN = (1024, 768)
+# AT-SPI roles of a top-level window of the program.
+WINDOW_ROLES = ("frame", "dialog", "alert", "window")
+# Roles whose children are rows, cells or days, never a named control.
+LEAF_ROLES = ("tree", "tree table", "table", "list", "calendar", "menu bar")
+
+
+class Timeout(AssertionError):
+    pass
+
+
+class Ended(AssertionError):
+    """The program is gone: no wait for it can succeed any more."""
+
+
+def wait_for(what, probe, timeout=5.0, interval=0.05):
+    """Polls probe until it returns something true and returns that."""
+    deadline = time.monotonic() + timeout
+    last_error = None
+    while True:
+        try:
+            value = probe()
+            if value:
+                return value
+        except Ended:
+            raise
+        except Exception as error:  # the bus may lag behind the widgets
+            last_error = error
+        if time.monotonic() > deadline:
+            detail = f" (last error: {last_error})" if last_error else ""
+            raise Timeout(f"gave up after {timeout} s waiting for {what}{detail}")
+        time.sleep(interval)
+
+
+_started = []
+
+
+def _start(args, **kwargs):
+    process = subprocess.Popen(args, start_new_session=True, **kwargs)
+    _started.append(process)
+    return process
+
+
+def end_process(process, grace=1.0):
+    """Ends a process this harness started, with its whole group."""
+    if process.poll() is None:
+        for sig, wait in ((signal.SIGTERM, grace), (signal.SIGKILL, 5.0)):
+            try:
+                os.killpg(process.pid, sig)
+            except ProcessLookupError:
+                break
+            try:
+                process.wait(wait)
+                break
+            except subprocess.TimeoutExpired:
+                continue
+    else:
+        # The leader is gone; helpers it started may still hold the group.
+        try:
+            os.killpg(process.pid, signal.SIGKILL)
+        except (ProcessLookupError, PermissionError):
+            pass
+    if process in _started:
+        _started.remove(process)
+
+
+def guard(seconds):
+    """Fails the running scenario once seconds have passed, and turns a
+    termination from outside (a test runner's own timeout) into a normal exit,
+    so that the processes started here are ended either way."""
+    def expired(signum, frame):
+        raise Timeout(f"the scenario ran longer than {seconds} s")
+
+    def terminated(signum, frame):
+        raise SystemExit(f"terminated by signal {signum}")
+    signal.signal(signal.SIGALRM, expired)
+    signal.signal(signal.SIGTERM, terminated)
+    signal.alarm(seconds)
+
+
+@atexit.register
+def _end_all():
+    for process in reversed(list(_started)):
+        end_process(process, grace=0.5)
+
+
+def _read_line(fd, timeout, what):
+    """One line that a starting helper writes to fd, once it is ready."""
+    deadline = time.monotonic() + timeout
+    line = b""
+    while not line.endswith(b"\n"):
+        left = deadline - time.monotonic()
+        ready, _, _ = select.select([fd], [], [], max(left, 0))
+        if not ready:
+            raise Timeout(f"gave up after {timeout} s waiting for {what}")
+        chunk = os.read(fd, 4096)
+        if not chunk:
+            raise RuntimeError(f"{what}: the helper ended before it was ready")
+        line += chunk
+    return line.decode().strip()
+
+
+class Session:
+    """The display and buses the program runs on."""
+
+    def __init__(self, log_folder):
+        self.log_folder = log_folder
+        self.own_display = not os.environ.get("DISPLAY")
+        if self.own_display:
+            self._start_xvfb()
+        if self.own_display or not os.environ.get("DBUS_SESSION_BUS_ADDRESS"):
+            self._start_buses()
+
+    def _log(self, name):
+        return open(os.path.join(self.log_folder, name), "wb")
+
+    def _start_xvfb(self):
+        read_end, write_end = os.pipe()
+        self.xvfb = _start(
+            ["Xvfb", "-displayfd", str(write_end), "-screen", "0",
+             f"{SCREEN[0]}x{SCREEN[1]}x24", "-dpi", "96", "-nolisten", "tcp", "-noreset"],
+            pass_fds=(write_end,), stdout=subprocess.DEVNULL, stderr=self._log("xvfb.log"))
+        os.close(write_end)
+        # Open until the end: the server must never find its pipe closed.
+        self.display_pipe = read_end
+        number = _read_line(read_end, 10, "Xvfb to start")
+        if not number.isdigit():
+            raise RuntimeError(f"Xvfb did not start: {number!r}")
+        os.environ["DISPLAY"] = f":{number}"
+
+    def _start_buses(self):
+        self.dbus = _start(["dbus-daemon", "--session", "--nofork", "--print-address=1"],
+                           stdout=subprocess.PIPE, stderr=self._log("dbus.log"))
+        address = _read_line(self.dbus.stdout.fileno(), 10, "the session bus")
+        os.environ["DBUS_SESSION_BUS_ADDRESS"] = address
+        self.a11y = _start(["/usr/libexec/at-spi-bus-launcher", "--launch-immediately"],
+                           stdout=subprocess.DEVNULL, stderr=self._log("at-spi.log"))
+        # Asked without activation, so that the bus never starts a second
+        # launcher of its own.
+        wait_for("the accessibility bus", lambda: "boolean true" in subprocess.run(
+            ["dbus-send", "--session", "--print-reply", "--dest=org.freedesktop.DBus", "/",
+             "org.freedesktop.DBus.NameHasOwner", "string:org.a11y.Bus"],
+            capture_output=True, text=True, timeout=5).stdout, timeout=10)
+
+    def close(self):
+        for name in ("a11y", "dbus", "xvfb"):
+            if hasattr(self, name):
+                end_process(getattr(self, name))
+        if hasattr(self, "display_pipe"):
+            os.close(self.display_pipe)
+
+
+def atspi():
+    """pyatspi, imported once the buses of the session are known."""
+    import gi
+    gi.require_version("Atspi", "2.0")
+    from gi.repository import Atspi
+    import pyatspi
+    # A hung program must fail a wait, not block the run.
+    Atspi.set_timeout(2000, 5000)
+    return pyatspi
+
+
+def xdotool(*args):
+    subprocess.run(["xdotool", *args], check=True, timeout=10)
+
+
+def states(accessible):
+    pyatspi = atspi()
+    return {pyatspi.stateToString(s) for s in accessible.getState().getStates()}
+
+
+def extents(accessible):
+    pyatspi = atspi()
+    box = accessible.queryComponent().getExtents(pyatspi.DESKTOP_COORDS)
+    return box.x, box.y, box.width, box.height
+
+
+def text_of(accessible):
+    text = accessible.queryText()
+    return text.getText(0, -1)
+
+
+def children(accessible):
+    return [accessible.getChildAtIndex(i) for i in range(accessible.childCount)]
+
+
+def descendants(accessible):
+    """Every control below accessible, without the rows and cells of lists."""
+    for child in children(accessible):
+        if child is None:
+            continue
+        yield child
+        if child.getRoleName() not in LEAF_ROLES:
+            yield from descendants(child)
+
+
+def describe(accessible):
+    try:
+        return f"{accessible.getRoleName()} {accessible.name!r}"
+    except Exception:
+        return "an object that left the bus"
+
+
+class Program:
+    """The program file started as a user would, in a scratch home."""
+
+    def __init__(self, path, home, cwd, log_path, screenshots, prefix):
+        self.home = home
+        self.screenshots = screenshots
+        self.prefix = prefix
+        self.log_path = log_path
+        self.shots = 0
+        runtime = os.path.join(home, "runtime")
+        os.makedirs(runtime, mode=0o700, exist_ok=True)
+        env = {k: v for k, v in os.environ.items() if not k.startswith("QT_")}
+        env.update(HOME=home, WINEPREFIX=os.path.join(home, "wine"), XDG_RUNTIME_DIR=runtime,
+                   QT_QPA_PLATFORM="xcb", QT_ACCESSIBILITY="1",
+                   QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1", QT_ENABLE_HIGHDPI_SCALING="0",
+                   QT_SCALE_FACTOR="1")
+        self.log = open(log_path, "wb")
+        self.process = _start([path], cwd=cwd, env=env, stdout=self.log,
+                              stderr=subprocess.STDOUT)
+        self.app = wait_for("the program on the accessibility bus", self._find_app, timeout=15)
+
+    def _find_app(self):
+        pyatspi = atspi()
+        if self.process.poll() is not None:
+            raise Ended(f"the program ended early with status {self.process.returncode}")
+        for app in pyatspi.Registry.getDesktop(0):
+            if app is not None and app.get_process_id() == self.process.pid:
+                return app
+        return None
+
+    # Reading
+
+    def windows(self):
+        """The program's top-level windows that are on the screen."""
+        return [w for w in children(self.app)
+                if w is not None and w.getRoleName() in WINDOW_ROLES and "showing" in states(w)]
+
+    def titles(self):
+        return sorted(w.name for w in self.windows())
+
+    def window(self, title, timeout=5.0):
+        return wait_for(f"a window titled {title!r}", lambda: next(
+            (w for w in self.windows() if w.name == title), None), timeout)
+
+    def no_window(self, title, timeout=5.0):
+        wait_for(f"no window titled {title!r}",
+                 lambda: all(w.name != title for w in self.windows()), timeout)
+
+    def find(self, root, role, name, timeout=5.0):
+        """The showing control of that role and accessible name."""
+        def probe():
+            for control in descendants(root):
+                if control.getRoleName() == role and control.name == name and \
+                        "showing" in states(control):
+                    return control
+            return None
+        return wait_for(f"{role} {name!r} in {describe(root)}", probe, timeout)
+
+    def focused(self):
+        for window in self.windows():
+            for control in descendants(window):
+                if "focused" in states(control):
+                    return control
+        return None
+
+    def wait_focus(self, role, name, timeout=5.0):
+        def probe():
+            control = self.focused()
+            return control if control is not None and control.getRoleName() == role and \
+                control.name == name else None
+        try:
+            return wait_for(f"the focus on {role} {name!r}", probe, timeout)
+        except Timeout as error:
+            now = self.focused()
+            raise Timeout(f"{error}; it is on {describe(now) if now else 'nothing'}") from None
+
+    def message_boxes(self):
+        """The open message boxes: (window, text) of each."""
+        boxes = []
+        for window in self.windows():
+            if window.getRoleName() not in ("dialog", "alert"):
+                continue
+            # The icon's place is an empty label.
+            labels = [c.name for c in descendants(window) if c.getRoleName() == "label" and c.name]
+            buttons = [c.name for c in descendants(window) if c.getRoleName() == "push button"]
+            if buttons == ["OK"] and labels:
+                boxes.append((window, "\n".join(labels)))
+        return boxes
+
+    def wait_closed(self, window, timeout=5.0):
+        def closed():
+            try:
+                now = states(window)
+            except Exception:  # destroyed: its object left the bus
+                return True
+            return "showing" not in now or "defunct" in now
+        wait_for(f"{describe(window)} to close", closed, timeout)
+
+    def wait_message(self, timeout=5.0):
+        """The one message box on the screen, once it is there."""
+        boxes = wait_for("a message box", self.message_boxes, timeout)
+        if len(boxes) != 1:
+            raise AssertionError(f"{len(boxes)} message boxes at once: {[t for _, t in boxes]}")
+        return boxes[0]
+
+    # Input
+
+    def click(self, control):
+        x, y, width, height = extents(control)
+        if width <= 0 or height <= 0:
+            raise AssertionError(f"{describe(control)} has no area to click")
+        xdotool("mousemove", "--sync", str(x + width // 2), str(y + height // 2))
+        xdotool("click", "1")
+
+    def key(self, *keys):
+        for key in keys:
+            xdotool("key", "--clearmodifiers", key)
+
+    def type(self, text):
+        xdotool("type", "--delay", "2", text)
+
+    def menu(self, window, *path):
+        """Chooses a menu item with the mouse, from the menu bar down."""
+        bar = next(c for c in children(window) if c.getRoleName() == "menu bar")
+        item = wait_for(f"menu {path[0]!r}", lambda: next(
+            (c for c in children(bar) if c.name == path[0]), None))
+        self.click(item)
+        for name in path[1:]:
+            parent = item
+
+            def probe():
+                for popup in children(parent):
+                    for entry in children(popup):
+                        if entry.name == name and "showing" in states(entry) and \
+                                extents(entry)[2] > 0:
+                            return entry
+                return None
+            item = wait_for(f"menu item {name!r}", probe)
+            self.click(item)
+
+    # Ending and pictures
+
+    def wait_end(self, timeout):
+        try:
+            return self.process.wait(timeout)
+        except subprocess.TimeoutExpired:
+            raise Timeout(f"the program still runs {timeout} s later") from None
+
+    def screenshot(self, window, what):
+        """Saves what the user sees of that window now."""
+        self.shots += 1
+        x, y, width, height = extents(window)
+        name = f"{self.prefix}-{self.shots:02d}-{what}.png"
+        subprocess.run(["import", "-window", "root", "-crop", f"{width}x{height}+{x}+{y}",
+                        "+repage", os.path.join(self.screenshots, name)],
+                       check=True, timeout=10, stdout=subprocess.DEVNULL)
+
+    def close(self):
+        end_process(self.process)
+        self.log.close()
+
+    def output(self):
+        with open(self.log_path, "rb") as log:
+            return log.read().decode(errors="replace")
+
+
+def scratch_folder():
+    return tempfile.mkdtemp(prefix="vr-e2e-")
+
+
+def remove_scratch(folder):
+    shutil.rmtree(folder, ignore_errors=True)

@@ -1,0 +1,182 @@
+"""The program as a user meets it: started from its file, on a real X server,
+driven by key presses and clicks, read back through the accessibility bus.
+
+Run one scenario:  python3 -m unittest test_scenarios.Scenarios.test_startup
+VR_PROGRAM names the program file, VR_SCREENSHOTS the folder for pictures."""
+
+import os
+import signal
+import subprocess
+import unittest
+
+import harness
+from harness import extents, states, text_of, wait_for
+
+TITLE = "Vantorel Renamer"
+VIEWER = "Renames done in this program. "
+LEVELS = os.path.join("drive_c", "Program Files", "Quenmark", "Vantorel", "levels")
+CONTENTS = {ext: f"{ext} bytes of level 2131\r\n\x00\xff".encode("latin-1")
+            for ext in ("DAT", "HDR", "VER", "INF")}
+
+session = None
+
+
+def setUpModule():
+    global session
+    os.makedirs(screenshots(), exist_ok=True)
+    session = harness.Session(logs())
+
+
+def tearDownModule():
+    if session is not None:
+        session.close()
+
+
+def screenshots():
+    return os.environ.get("VR_SCREENSHOTS", os.path.abspath("e2e-screenshots"))
+
+
+def logs():
+    folder = os.path.join(os.path.dirname(screenshots()), "e2e-logs")
+    os.makedirs(folder, exist_ok=True)
+    return folder
+
+
+def write(path, data):
+    os.makedirs(os.path.dirname(path), exist_ok=True)
+    with open(path, "wb") as file:
+        file.write(data)
+
+
+def read(path):
+    with open(path, "rb") as file:
+        return file.read()
+
+
+def names(folder):
+    return sorted(os.listdir(folder))
+
+
+class Scenarios(unittest.TestCase):
+    def setUp(self):
+        harness.guard(60)
+        self.name = self.id().rsplit(".", 1)[-1].removeprefix("test_")
+        for old in os.listdir(screenshots()):
+            if old.startswith(self.name + "-"):
+                os.remove(os.path.join(screenshots(), old))
+        self.home = harness.scratch_folder()
+        self.levels = os.path.join(self.home, "wine", LEVELS)
+        self.start_folder = os.path.join(self.home, "start")
+        os.makedirs(self.start_folder)
+        self.program = None
+
+    def tearDown(self):
+        if self.program is not None:
+            self.program.close()
+        harness.remove_scratch(self.home)
+        signal.alarm(0)
+
+    def level_files(self, folder, number="2131"):
+        for ext, data in CONTENTS.items():
+            write(os.path.join(folder, f"levl{number}.{ext}"), data)
+
+    def start(self):
+        self.program = harness.Program(
+            os.environ["VR_PROGRAM"], self.home, self.start_folder,
+            os.path.join(logs(), f"{self.name}.log"), screenshots(), self.name)
+        main = self.program.window(TITLE, timeout=10)
+        self.program.wait_focus("text", "Rename Levl")
+        return main
+
+    def dismiss(self, expected):
+        """Reads the one message box, checks it and closes it with Enter."""
+        box, text = self.program.wait_message()
+        self.assertEqual(box.name, TITLE)
+        self.assertEqual(text, expected)
+        self.program.screenshot(box, "message")
+        self.program.key("Return")
+        self.program.wait_closed(box)
+
+    def no_message(self, settle=0.5):
+        """No message box comes up within settle seconds."""
+        with self.assertRaises(harness.Timeout):
+            self.program.wait_message(timeout=settle)
+
+    def rename_initial(self, main):
+        self.program.click(self.program.find(main, "push button", "Rename"))
+        for ext in ("DAT", "HDR", "VER"):
+            self.dismiss(f"Rename levl2131.{ext} to levl2001.{ext} OK")
+        self.no_message()
+
+    # Scenarios
+
+    def test_startup(self):
+        self.level_files(self.levels)
+        self.level_files(self.start_folder)
+        main = self.start()
+        p = self.program
+        p.screenshot(main, "main")
+        self.assertEqual(p.titles(), [TITLE])
+
+        client = next(c for c in harness.children(main) if c.getRoleName() == "filler")
+        self.assertEqual(extents(client)[2:], (365, 290))
+        x, y, width, height = extents(main)
+        self.assertLessEqual(abs(x + width / 2 - harness.SCREEN[0] / 2), 40, "not centred")
+        self.assertLessEqual(abs(y + height / 2 - harness.SCREEN[1] / 2), 40, "not centred")
+        self.assertNotIn("resizable", states(main))
+        hints = window_hints(main.name)
+        self.assertIn("program specified minimum size: 365 by", hints)
+        self.assertEqual(size_hint(hints, "minimum"), size_hint(hints, "maximum"))
+        self.assertFalse(motif_decorations(hints) & MOTIF_MAXIMIZE, "has a maximize button")
+
+        order = [("check box", ".DAT"), ("check box", ".HDR"), ("check box", ".VER"),
+                 ("check box", ".Setup Infomation"), ("text", "To Levl"),
+                 ("push button", "Rename"), ("push button", "Exit"), ("tree", "Folders"),
+                 ("text", "Rename Levl")]
+        for role, name in order:
+            p.key("Tab")
+            p.wait_focus(role, name)
+
+        # Space presses the focused button; the levels folder is where the
+        # renames act, not the folder the program was started in.
+        for _ in range(6):
+            p.key("Tab")
+        p.wait_focus("push button", "Rename")
+        p.key("space")
+        for ext in ("DAT", "HDR", "VER"):
+            self.dismiss(f"Rename levl2131.{ext} to levl2001.{ext} OK")
+        self.assertIn("levl2001.DAT", names(self.levels))
+        self.assertEqual(names(self.start_folder), sorted(f"levl2131.{e}" for e in CONTENTS))
+
+
+MOTIF_MAXIMIZE = 0x40
+
+
+def window_hints(title):
+    ids = subprocess.run(["xdotool", "search", "--onlyvisible", "--name", f"^{title}$"],
+                         capture_output=True, text=True, timeout=10).stdout.split()
+    if len(ids) != 1:
+        raise AssertionError(f"{len(ids)} X windows titled {title!r}")
+    return subprocess.run(["xprop", "-id", ids[0]], capture_output=True, text=True,
+                          timeout=10).stdout
+
+
+def size_hint(hints, which):
+    for line in hints.splitlines():
+        if f"program specified {which} size:" in line:
+            return line.split(":", 1)[1].strip()
+    raise AssertionError(f"no {which} size in the window's hints")
+
+
+def motif_decorations(hints):
+    for line in hints.splitlines():
+        if line.startswith("_MOTIF_WM_HINTS"):
+            fields = [int(f, 16) for f in line.split("=", 1)[1].split(",")]
+            # Without the decorations flag the window manager's defaults,
+            # which include maximize, apply.
+            return fields[2] if fields[0] & 0x2 else 0xFFFF
+    return 0xFFFF
+
+
+if __name__ == "__main__":
+    unittest.main()
