@@ -2,6 +2,7 @@
 
 #include "appidentity.h"
 #include "builtinpaths.h"
+#include "frmabout.h"
 #include "layout.h"
 #include "levelfiles.h"
 #include "rename.h"
@@ -250,4 +251,7 @@ void Renamer::on_Program1_triggered()
     windowing::Single<Renames>::show();
 }
 
-void Renamer::on_About1_triggered() {}
+void Renamer::on_About1_triggered()
+{
+    windowing::Single<frmAbout>::show();
+}
