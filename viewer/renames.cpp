@@ -8,6 +8,8 @@
 #include "services.h"
 #include "singlewindow.h"
 
+#include <QAccessible>
+#include <QAccessibleWidget>
 #include <QCalendarWidget>
 #include <QCloseEvent>
 #include <QLabel>
@@ -33,6 +35,15 @@ QCalendarWidget *makeCalendar(QWidget *parent, const char *name, const QString &
     return calendar;
 }
 
+// A plain top-level widget reads as a mere panel to screen readers; the
+// viewer is a dialog window beside the main window.
+QAccessibleInterface *accessibleWindow(const QString &className, QObject *object)
+{
+    if (className == QLatin1String("Renames") && object->isWidgetType())
+        return new QAccessibleWidget(static_cast<QWidget *>(object), QAccessible::Dialog);
+    return nullptr;
+}
+
 QPushButton *makeButton(QWidget *parent, const char *name, const QString &caption, QRect geometry)
 {
     auto *button = new QPushButton(caption, parent);
@@ -49,6 +60,8 @@ Renames::Renames(QWidget *parent)
                           Qt::WindowCloseButtonHint)
 {
     setObjectName(QStringLiteral("Renames"));
+    [[maybe_unused]] static const bool accessible =
+        (QAccessible::installFactory(accessibleWindow), true);
     setWindowTitle(QStringLiteral("Renames done in this program. "));
     setFixedSize(windowing::twipsSize(7020, 7935));
 

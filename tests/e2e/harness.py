@@ -329,8 +329,8 @@ class Program:
         x, y, width, height = extents(control)
         if width <= 0 or height <= 0:
             raise AssertionError(f"{describe(control)} has no area to click")
-        xdotool("mousemove", "--sync", str(x + width // 2), str(y + height // 2))
-        xdotool("click", "1")
+        # Without --sync, which waits for ever when the pointer is already there.
+        xdotool("mousemove", str(x + width // 2), str(y + height // 2), "click", "1")
 
     def key(self, *keys):
         for key in keys:
@@ -358,6 +358,22 @@ class Program:
             item = wait_for(f"menu item {name!r}", probe)
             self.click(item)
 
+    def xid(self, window):
+        """The X window behind an accessible window: same title, same place."""
+        found = subprocess.run(["xdotool", "search", "--onlyvisible", "--pid",
+                                str(self.process.pid), "--name", f"^{window.name}$"],
+                               capture_output=True, text=True, timeout=10).stdout.split()
+        box = extents(window)
+        matching = [xid for xid in found if _geometry(xid) == box]
+        if len(matching) != 1:
+            raise AssertionError(f"{len(matching)} X windows for {describe(window)} at {box}")
+        return matching[0]
+
+    def move(self, window, x, y):
+        """Drags a window to x, y, as a user moves a window out of the way."""
+        xdotool("windowmove", self.xid(window), str(x), str(y))
+        wait_for(f"{describe(window)} at {x}, {y}", lambda: extents(window)[:2] == (x, y))
+
     # Ending and pictures
 
     def wait_end(self, timeout):
@@ -382,6 +398,13 @@ class Program:
     def output(self):
         with open(self.log_path, "rb") as log:
             return log.read().decode(errors="replace")
+
+
+def _geometry(xid):
+    shell = subprocess.run(["xdotool", "getwindowgeometry", "--shell", xid],
+                           capture_output=True, text=True, timeout=10).stdout
+    values = dict(line.split("=", 1) for line in shell.split())
+    return tuple(int(values.get(k, -1)) for k in ("X", "Y", "WIDTH", "HEIGHT"))
 
 
 def scratch_folder():

@@ -124,7 +124,8 @@ class Scenarios(unittest.TestCase):
         self.assertLessEqual(abs(x + width / 2 - harness.SCREEN[0] / 2), 40, "not centred")
         self.assertLessEqual(abs(y + height / 2 - harness.SCREEN[1] / 2), 40, "not centred")
         self.assertNotIn("resizable", states(main))
-        hints = window_hints(main.name)
+        hints = subprocess.run(["xprop", "-id", p.xid(main)], capture_output=True, text=True,
+                               timeout=10).stdout
         self.assertIn("program specified minimum size: 365 by", hints)
         self.assertEqual(size_hint(hints, "minimum"), size_hint(hints, "maximum"))
         self.assertFalse(motif_decorations(hints) & MOTIF_MAXIMIZE, "has a maximize button")
@@ -149,16 +150,140 @@ class Scenarios(unittest.TestCase):
         self.assertEqual(names(self.start_folder), sorted(f"levl2131.{e}" for e in CONTENTS))
 
 
+    def test_typical_request(self):
+        self.level_files(self.levels)
+        main = self.start()
+        self.rename_initial(main)
+        self.assertEqual(names(self.levels), ["levl2001.DAT", "levl2001.HDR", "levl2001.VER",
+                                              "levl2131.INF"])
+        for ext in ("DAT", "HDR", "VER"):
+            self.assertEqual(read(os.path.join(self.levels, f"levl2001.{ext}")), CONTENTS[ext])
+        self.assertEqual(read(os.path.join(self.levels, "levl2131.INF")), CONTENTS["INF"])
+
+        # A second run finds the target taken: nothing is replaced.
+        other = b"another level 2131\r\n"
+        write(os.path.join(self.levels, "levl2131.DAT"), other)
+        self.program.click(self.program.find(main, "push button", "Rename"))
+        self.dismiss("Rename levl2131.DAT to levl2001.DAT Failed - To file already exists")
+        for ext in ("HDR", "VER"):
+            self.dismiss(f"Rename levl2131.{ext} to levl2001.{ext} Failed - From file not found")
+        self.no_message()
+        self.assertEqual(read(os.path.join(self.levels, "levl2131.DAT")), other)
+        self.assertEqual(read(os.path.join(self.levels, "levl2001.DAT")), CONTENTS["DAT"])
+
+    def test_no_levels_folder(self):
+        self.level_files(self.start_folder)
+        main = self.start()
+        p = self.program
+        self.no_message()
+        self.assertEqual(p.titles(), [TITLE])
+        p.screenshot(main, "main")
+        for caption in (".HDR", ".VER"):
+            box = p.find(main, "check box", caption)
+            p.click(box)
+            wait_for(f"{caption} unticked", lambda: "checked" not in states(box))
+        p.click(p.find(main, "push button", "Rename"))
+        self.dismiss("Rename levl2131.DAT to levl2001.DAT OK")
+        self.no_message()
+        self.assertEqual(names(self.start_folder), ["levl2001.DAT", "levl2131.HDR",
+                                                    "levl2131.INF", "levl2131.VER"])
+        self.assertFalse(os.path.exists(os.path.join(self.home, "wine")))
+
+    def open_viewer(self, main):
+        self.program.menu(main, "File", "Renames", "Program")
+        viewer = self.program.window(VIEWER)
+        self.program.wait_focus("push button", "Refreash")
+        return viewer
+
+    def move_apart(self, main, viewer):
+        """The viewer opens over the main window; the user moves both apart."""
+        self.program.move(main, 0, 0)
+        self.program.move(viewer, harness.SCREEN[0] - extents(viewer)[2], 0)
+
+    def test_viewer(self):
+        p = self.program
+        default_log = os.path.join(self.levels, "Renames.txt")
+        write(default_log, b"first\r\nsecond\rthird\r\n\r\nlast")
+        main = self.start()
+        p = self.program
+        viewer = self.open_viewer(main)
+        log = p.find(viewer, "text", "Renames log")
+        path = p.find(viewer, "text", "Log file path")
+        self.assertEqual(text_of(log), "There were no renames done in this program.")
+        self.assertEqual(text_of(path), default_log)
+        for name in ("From date", "To date"):
+            self.assertNotIn("enabled", states(p.find(viewer, "table", name)))
+        p.screenshot(viewer, "viewer")
+
+        p.key("space")
+        wait_for("the log in the viewer", lambda: text_of(log) == "first\nsecond\nthird\n\nlast\n")
+        p.screenshot(viewer, "log")
+
+        p.click(path)
+        p.key("ctrl+a")
+        p.type(os.path.join(self.home, "missing.txt"))
+        p.click(p.find(viewer, "push button", "Refreash"))
+        self.dismiss("Error reading file.")
+        self.no_message()
+        self.assertEqual(text_of(log), "first\nsecond\nthird\n\nlast\n")
+
+        p.click(p.find(viewer, "push button", "Back"))
+        p.wait_closed(viewer)
+        viewer = self.open_viewer(main)
+        self.assertEqual(text_of(p.find(viewer, "text", "Renames log")),
+                         "There were no renames done in this program.")
+        self.assertEqual(text_of(p.find(viewer, "text", "Log file path")), default_log)
+
+        self.move_apart(main, viewer)
+        p.click(p.find(main, "push button", "Rename"))
+        # Changed before the first rename is reported.
+        box, _ = p.wait_message()
+        self.assertEqual(text_of(p.find(viewer, "text", "Renames log")),
+                         "Press the 'Refresh' button.")
+        p.screenshot(viewer, "refresh-request")
+        for ext in ("DAT", "HDR", "VER"):
+            self.dismiss(f"Rename levl2131.{ext} to levl2001.{ext} Failed - From file not found")
+        self.assertEqual(names(self.levels), ["Renames.txt"])
+
+    def open_about(self, main):
+        self.program.menu(main, "Help", "About")
+        about = self.program.window("About Vantorel Renamer")
+        self.program.wait_focus("push button", "OK")
+        return about
+
+    def test_about(self):
+        main = self.start()
+        p = self.program
+        for key in ("Return", "Escape"):
+            about = self.open_about(main)
+            labels = [c.name for c in harness.descendants(about) if c.getRoleName() == "label"]
+            self.assertIn("Version 1.0.0", labels)
+            self.assertIn(TITLE, labels)
+            p.screenshot(about, f"about-{key}")
+            p.key(key)
+            p.wait_closed(about)
+            self.assertEqual(p.titles(), [TITLE])
+
+    def exit_with_everything_open(self, how):
+        main = self.start()
+        p = self.program
+        viewer = self.open_viewer(main)
+        self.move_apart(main, viewer)
+        about = self.open_about(main)
+        self.assertEqual(p.titles(), ["About Vantorel Renamer", VIEWER, TITLE])
+        for window, what in ((main, "main"), (viewer, "viewer"), (about, "about")):
+            p.screenshot(window, what)
+        how(main)
+        self.assertEqual(p.wait_end(1.0), 0)
+
+    def test_exit_button(self):
+        self.exit_with_everything_open(
+            lambda main: self.program.click(self.program.find(main, "push button", "Exit")))
+
+    def test_exit_menu(self):
+        self.exit_with_everything_open(lambda main: self.program.menu(main, "File", "Exit"))
+
 MOTIF_MAXIMIZE = 0x40
-
-
-def window_hints(title):
-    ids = subprocess.run(["xdotool", "search", "--onlyvisible", "--name", f"^{title}$"],
-                         capture_output=True, text=True, timeout=10).stdout.split()
-    if len(ids) != 1:
-        raise AssertionError(f"{len(ids)} X windows titled {title!r}")
-    return subprocess.run(["xprop", "-id", ids[0]], capture_output=True, text=True,
-                          timeout=10).stdout
 
 
 def size_hint(hints, which):
