@@ -5,7 +5,8 @@ VR_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 VR_BUILD="$VR_ROOT/build"
 
 # Debian packages the build and the tests need.
-VR_PACKAGES=(cmake ninja-build g++ qt6-base-dev libgl-dev clang-format)
+VR_PACKAGES=(cmake ninja-build g++ qt6-base-dev libgl-dev clang-format
+    binutils-mingw-w64-x86-64 desktop-file-utils appstream dpkg-dev)
 
 vr_as_root() {
     if [ "$(id -u)" -eq 0 ]; then
