@@ -17,7 +17,7 @@ namespace platform {
 
 #ifdef _WIN32
 
-std::optional<QByteArray> readWholeFile(const QString &path)
+std::optional<QByteArray> readWholeFile(const QString &path, qint64 largest)
 {
     if (path.isEmpty() || !QFileInfo(path).isFile())
         return std::nullopt;
@@ -26,6 +26,8 @@ std::optional<QByteArray> readWholeFile(const QString &path)
         return std::nullopt;
     try {
         const qint64 size = file.size();
+        if (size > largest)
+            return std::nullopt;
         QByteArray bytes(size, Qt::Uninitialized);
         if (file.read(bytes.data(), size) != size)
             return std::nullopt;
@@ -84,7 +86,7 @@ detail::ReadFunction &detail::logReadFunction()
     return function;
 }
 
-std::optional<QByteArray> readWholeFile(const QString &path)
+std::optional<QByteArray> readWholeFile(const QString &path, qint64 largest)
 {
     if (path.isEmpty())
         return std::nullopt;
@@ -99,6 +101,8 @@ std::optional<QByteArray> readWholeFile(const QString &path)
         return std::nullopt;
     try {
         const qint64 size = st.st_size;
+        if (size > largest)
+            return std::nullopt;
         QByteArray bytes(size, Qt::Uninitialized);
         if (readFully(fd.get(), bytes.data(), size) != size)
             return std::nullopt;

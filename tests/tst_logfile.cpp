@@ -55,6 +55,24 @@ private slots:
         QCOMPARE(readWholeFile(path("link.txt")), std::optional<QByteArray>("a\r\nb"));
     }
 
+    void largest_data()
+    {
+        QTest::addColumn<qint64>("size");
+        QTest::addColumn<bool>("read");
+        QTest::newRow("below") << qint64(999) << true;
+        QTest::newRow("at") << qint64(1000) << true;
+        QTest::newRow("above") << qint64(1001) << false;
+    }
+    void largest()
+    {
+        QFETCH(qint64, size);
+        QFETCH(bool, read);
+        const QByteArray bytes(size, 'x');
+        QVERIFY(writeFile(path("log.txt"), bytes));
+        QCOMPARE(readWholeFile(path("log.txt"), 1000),
+                 read ? std::optional<QByteArray>(bytes) : std::nullopt);
+    }
+
     void refusesWhatIsNoRegularFile_data()
     {
         QTest::addColumn<QString>("kind");
@@ -108,6 +126,7 @@ private slots:
         QTest::addColumn<bool>("read");
         QTest::newRow("read error") << "error" << false;
         QTest::newRow("read error after a part") << "late error" << false;
+        QTest::newRow("read error at the end") << "end error" << false;
         QTest::newRow("shrinks") << "shrink" << false;
         QTest::newRow("grows") << "grow" << false;
         QTest::newRow("interrupted, then reads") << "interrupt" << true;
@@ -124,7 +143,7 @@ private slots:
         int calls = 0;
         logReadFunction() = [&](int fd, void *data, size_t size) -> ssize_t {
             ++calls;
-            if (fault == "error" || (fault == "late error" && calls == 2)) {
+            if (fault == "error" || (fault.endsWith("error") && calls == 2)) {
                 errno = EIO;
                 return -1;
             }

@@ -88,7 +88,9 @@ private slots:
             return;
         }
         QVERIFY(writeFile(top.filePath("readonly/kept"), "kept"));
-        QCOMPARE(mount(nullptr, readOnly.constData(), nullptr, MS_REMOUNT | MS_RDONLY, nullptr), 0);
+        QCOMPARE(
+            mount("vr-readonly", readOnly.constData(), "tmpfs", MS_REMOUNT | MS_RDONLY, nullptr),
+            0);
     }
     void cleanupTestCase()
     {

@@ -14,6 +14,8 @@
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTextBlock>
+#include <QTextDocument>
 #include <cerrno>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -190,6 +192,41 @@ private slots:
         QCOMPARE(logText(), QString("better\r\n"));
         QCOMPARE(recorder.messages.size(), 1);
         QVERIFY(Single<Renames>::get().isEnabled());
+    }
+
+    void largeLog_data()
+    {
+        QTest::addColumn<qint64>("size");
+        QTest::addColumn<bool>("loads");
+        QTest::newRow("at the limit") << viewer::LargestLog << true;
+        QTest::newRow("over the limit") << viewer::LargestLog + 1 << false;
+    }
+    // A log up to the limit loads whole; a larger one is refused before it is
+    // read, and the text box keeps what it had.
+    void largeLog()
+    {
+        QFETCH(qint64, size);
+        QFETCH(bool, loads);
+        const QByteArray line = "Rename levl2131.DAT to levl2001.DAT OK\r\n";
+        const QByteArray bytes = line.repeated(size / line.size() + 1).left(size);
+        QVERIFY(writeFile(path("large.txt"), bytes));
+        QVERIFY(writeFile(path("good.txt"), "good"));
+        pathBox()->setText(path("good.txt"));
+        refresh();
+        pathBox()->setText(path("large.txt"));
+        MessageRecorder recorder;
+        refresh();
+        auto *box = child<viewer::LogTextBox>("Text1");
+        if (loads) {
+            QVERIFY(recorder.messages.isEmpty());
+            // Every line, the open last one with its end added, then the
+            // empty block after the final line end.
+            QCOMPARE(box->document()->blockCount(), bytes.count('\r') + 2);
+            QVERIFY(box->document()->lastBlock().previous().text().startsWith("Rename levl"));
+        } else {
+            QCOMPARE(recorder.messages, QStringList{"Error reading file."});
+            QCOMPARE(logText(), QString("good\r\n"));
+        }
     }
 
     void emptyPathDoesNothing()
