@@ -6,6 +6,8 @@ VR_BUILD="$VR_ROOT/build"
 
 # Debian packages the build and the tests need.
 VR_PACKAGES=(cmake ninja-build g++ qt6-base-dev libgl-dev clang-format)
+# Only some tests need these; without them those tests are skipped.
+VR_TEST_PACKAGES=(g++-mingw-w64-x86-64 wine64 valgrind)
 
 vr_as_root() {
     if [ "$(id -u)" -eq 0 ]; then

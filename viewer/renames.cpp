@@ -116,7 +116,7 @@ void Renames::on_OKButton_clicked()
         return;
     windowing::setWaitPointer(*this, true);
     bool loaded = false;
-    if (auto bytes = platform::readWholeFile(path)) {
+    if (auto bytes = platform::readWholeFile(path, viewer::LargestLog)) {
         try {
             Text1->setText(viewer::logText(std::move(*bytes)));
             loaded = true;
