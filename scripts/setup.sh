@@ -21,7 +21,7 @@ vr_as_root() {
 }
 
 # Installs the named packages that are not installed yet; apt-get update runs
-# once, and only when something is missing.
+# once per script, and only when something is missing.
 vr_install() {
     local missing=()
     local package
@@ -31,9 +31,12 @@ vr_install() {
     done
     [ ${#missing[@]} -eq 0 ] && return 0
     echo "Installing: ${missing[*]}"
-    vr_as_root apt-get update -qq &&
-        vr_as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends \
-            "${missing[@]}"
+    if [ -z "${VR_APT_UPDATED:-}" ]; then
+        vr_as_root apt-get update -qq || return 1
+        VR_APT_UPDATED=1
+    fi
+    vr_as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends \
+        "${missing[@]}"
 }
 
 vr_build() {
