@@ -1,4 +1,5 @@
 #include "renamer.h"
+#include "services.h"
 #include "singlewindow.h"
 
 #include <QApplication>
@@ -7,10 +8,7 @@ int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
     QApplication::setQuitOnLastWindowClosed(false);
-    // The windows' fixed layouts are drawn for an 8-point dialog font.
-    QFont font = QApplication::font();
-    font.setPointSize(8);
-    QApplication::setFont(font);
+    windowing::useDialogFont();
     windowing::Single<Renamer>::show();
     const int status = QApplication::exec();
     windowing::unloadAll();

@@ -5,8 +5,13 @@ VR_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 VR_BUILD="$VR_ROOT/build"
 
 # Debian packages the build and the tests need.
-VR_PACKAGES=(cmake ninja-build g++ qt6-base-dev libgl-dev clang-format
-    binutils-mingw-w64-x86-64 desktop-file-utils appstream dpkg-dev)
+VR_PACKAGES=(cmake ninja-build g++ qt6-base-dev libgl-dev clang-format)
+# What the Debian package is built with (dpkg-shlibdeps finds its
+# dependencies, and CPack needs file for that).
+VR_PACKAGE_PACKAGES=(dpkg-dev file)
+# Only some tests need these; without them those tests are skipped.
+VR_TEST_PACKAGES=(g++-mingw-w64-x86-64 wine64 valgrind binutils-mingw-w64-x86-64
+    desktop-file-utils appstream "${VR_PACKAGE_PACKAGES[@]}")
 
 vr_as_root() {
     if [ "$(id -u)" -eq 0 ]; then
@@ -20,7 +25,7 @@ vr_as_root() {
 }
 
 # Installs the named packages that are not installed yet; apt-get update runs
-# once, and only when something is missing.
+# once per script, and only when something is missing.
 vr_install() {
     local missing=()
     local package
@@ -30,9 +35,12 @@ vr_install() {
     done
     [ ${#missing[@]} -eq 0 ] && return 0
     echo "Installing: ${missing[*]}"
-    vr_as_root apt-get update -qq &&
-        vr_as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends \
-            "${missing[@]}"
+    if [ -z "${VR_APT_UPDATED:-}" ]; then
+        vr_as_root apt-get update -qq || return 1
+        VR_APT_UPDATED=1
+    fi
+    vr_as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends \
+        "${missing[@]}"
 }
 
 vr_build() {

@@ -61,4 +61,11 @@ void centreOnScreen(QWidget &window)
     window.move(frame.topLeft());
 }
 
+void useDialogFont()
+{
+    QFont font = QApplication::font();
+    font.setPointSize(8);
+    QApplication::setFont(font);
+}
+
 } // namespace windowing

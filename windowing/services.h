@@ -25,4 +25,7 @@ void endProgram();
 // Places a window that is about to be shown in the middle of its screen.
 void centreOnScreen(QWidget &window);
 
+// The windows' fixed layouts are drawn for an 8-point dialog font.
+void useDialogFont();
+
 } // namespace windowing
