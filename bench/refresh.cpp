@@ -8,6 +8,7 @@
 //        bench_refresh --load ours|baseline FILE     (one load, used by the above)
 
 #include "benchutil.h"
+#include "offscreen.h"
 #include "renames.h"
 #include "services.h"
 #include "singlewindow.h"
@@ -57,13 +58,7 @@ void settle()
 // One load in this process; prints its time in ms and its peak memory growth in kB.
 int loadOnce(int argc, char *argv[], const std::string &kind, const QString &path)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    // The offscreen platform's notes would drown the figures.
-    qInstallMessageHandler([](QtMsgType type, const QMessageLogContext &, const QString &text) {
-        if (type == QtCriticalMsg || type == QtFatalMsg)
-            std::fprintf(stderr, "%s\n", qPrintable(text));
-    });
+    bench::useQuietOffscreenPlatform();
     QApplication app(argc, argv);
     QFont font = QApplication::font();
     font.setPointSize(8);

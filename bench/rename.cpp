@@ -5,6 +5,7 @@
 // usage: bench_rename [ROUNDS]
 
 #include "benchutil.h"
+#include "offscreen.h"
 #include "renamer.h"
 #include "services.h"
 #include "singlewindow.h"
@@ -35,13 +36,7 @@ bool bareRename(const char *from, const char *to)
 
 int main(int argc, char *argv[])
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    // The offscreen platform's notes would drown the figures.
-    qInstallMessageHandler([](QtMsgType type, const QMessageLogContext &, const QString &text) {
-        if (type == QtCriticalMsg || type == QtFatalMsg)
-            std::fprintf(stderr, "%s\n", qPrintable(text));
-    });
+    bench::useQuietOffscreenPlatform();
     QApplication app(argc, argv);
     const int rounds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 11;
 
