@@ -15,6 +15,7 @@
 #include <QCloseEvent>
 #include <QDir>
 #include <QFile>
+#include <QFileIconProvider>
 #include <QFileSystemModel>
 #include <QHeaderView>
 #include <QLabel>
@@ -58,6 +59,35 @@ QPushButton *commandButton(QWidget *parent, const char *name, const QString &cap
     auto *button = place<QPushButton>(parent, name, geometry, caption);
     button->setAutoDefault(false);
     return button;
+}
+
+// The folder list shows folders and drives only, so their kind picks the
+// icon and the type; the default provider looks every entry up in the MIME
+// database, which cost the start-up more than anything else of its own.
+class FolderIcons : public QFileIconProvider {
+public:
+    FolderIcons() : folder_(QFileIconProvider::icon(Folder)), drive_(QFileIconProvider::icon(Drive))
+    {}
+    using QFileIconProvider::icon;
+    QIcon icon(const QFileInfo &info) const override { return info.isRoot() ? drive_ : folder_; }
+    QString type(const QFileInfo &info) const override
+    {
+        return info.isRoot()  ? QStringLiteral("Drive")
+               : info.isDir() ? QStringLiteral("Folder")
+                              : QStringLiteral("File");
+    }
+
+private:
+    const QIcon folder_;
+    const QIcon drive_;
+};
+
+// Never destroyed: the model's gatherer thread may ask for an icon up to the
+// moment the model itself goes.
+QAbstractFileIconProvider *folderIcons()
+{
+    static auto *icons = new FolderIcons;
+    return icons;
 }
 
 std::filesystem::path nativeName(const QString &name)
@@ -124,6 +154,7 @@ Renamer::Renamer(QWidget *parent) : QMainWindow(parent)
     folders = new QFileSystemModel(this);
     folders->setFilter(QDir::AllDirs | QDir::Drives | QDir::NoDotAndDotDot);
     folders->setReadOnly(true);
+    folders->setIconProvider(folderIcons());
     Folderlist1 = place<QTreeView>(client, "Folderlist1", twipsRect(2400, 2760, 3015, 1440));
     Folderlist1->setModel(folders);
     Folderlist1->setAccessibleName(QStringLiteral("Folders"));
@@ -132,9 +163,8 @@ Renamer::Renamer(QWidget *parent) : QMainWindow(parent)
     Folderlist1->header()->hide();
     Folderlist1->setIndentation(10);
     Folderlist1->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    // The controls exist before the levels folder is made current: show the
-    // folder the program started in until the load step shows the real one.
-    showFolder(QDir::currentPath());
+    // The folder list is filled by the load step, once the current folder
+    // is known, so that its folders are read only once.
 
     QWidget::setTabOrder(LevlNo, DAT1);
     QWidget::setTabOrder(DAT1, HDR1);
@@ -182,8 +212,8 @@ void Renamer::onLoad()
 {
     // A missing levels folder is no error: the renames then act where the
     // program was started.
-    if (QDir::setCurrent(platform::hostPath(QString::fromUtf16(platform::LevelsFolder))))
-        showFolder(QDir::currentPath());
+    QDir::setCurrent(platform::hostPath(QString::fromUtf16(platform::LevelsFolder)));
+    showFolder(QDir::currentPath());
 }
 
 void Renamer::showFolder(const QString &path)

@@ -31,6 +31,9 @@ private slots:
     void on_About1_triggered();
 
 private:
+    // Times the rename routine on its own.
+    friend struct RenameLevelFileBench;
+
     void RenameLevelFile(const QString &from, const QString &to);
     void buildMenus();
     void showFolder(const QString &path);

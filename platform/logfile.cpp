@@ -17,7 +17,7 @@ namespace platform {
 
 #ifdef _WIN32
 
-std::optional<QByteArray> readWholeFile(const QString &path)
+std::optional<QByteArray> readWholeFile(const QString &path, qint64 largest)
 {
     if (path.isEmpty() || !QFileInfo(path).isFile())
         return std::nullopt;
@@ -26,6 +26,8 @@ std::optional<QByteArray> readWholeFile(const QString &path)
         return std::nullopt;
     try {
         const qint64 size = file.size();
+        if (size > largest)
+            return std::nullopt;
         QByteArray bytes(size, Qt::Uninitialized);
         if (file.read(bytes.data(), size) != size)
             return std::nullopt;
@@ -60,9 +62,11 @@ private:
 // read() until `size` bytes came or the file ended; -1 on a read error.
 qint64 readFully(int fd, char *data, qint64 size)
 {
+    const detail::ReadFunction &standIn = detail::logReadFunction();
     qint64 done = 0;
     while (done < size) {
-        const ssize_t n = read(fd, data + done, static_cast<size_t>(size - done));
+        const auto chunk = static_cast<size_t>(size - done);
+        const ssize_t n = standIn ? standIn(fd, data + done, chunk) : read(fd, data + done, chunk);
         if (n < 0) {
             if (errno == EINTR)
                 continue;
@@ -76,7 +80,13 @@ qint64 readFully(int fd, char *data, qint64 size)
 }
 } // namespace
 
-std::optional<QByteArray> readWholeFile(const QString &path)
+detail::ReadFunction &detail::logReadFunction()
+{
+    static ReadFunction function;
+    return function;
+}
+
+std::optional<QByteArray> readWholeFile(const QString &path, qint64 largest)
 {
     if (path.isEmpty())
         return std::nullopt;
@@ -91,6 +101,8 @@ std::optional<QByteArray> readWholeFile(const QString &path)
         return std::nullopt;
     try {
         const qint64 size = st.st_size;
+        if (size > largest)
+            return std::nullopt;
         QByteArray bytes(size, Qt::Uninitialized);
         if (readFully(fd.get(), bytes.data(), size) != size)
             return std::nullopt;

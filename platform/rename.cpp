@@ -39,6 +39,7 @@ int codeForWindowsError(DWORD error)
     case ERROR_NOT_SAME_DEVICE:
         return RenameAcrossDisks;
     case ERROR_ACCESS_DENIED:
+    case ERROR_WRITE_PROTECT:
         return PermissionDenied;
     case ERROR_INVALID_NAME:
     case ERROR_BAD_PATHNAME:
@@ -59,6 +60,13 @@ int codeForWindowsError(DWORD error)
         return PathFileAccessError;
     }
 }
+bool hasOverlongPart(const std::filesystem::path &name)
+{
+    for (const auto &part : name)
+        if (part.native().size() > 255) // the longest name a folder entry holds
+            return true;
+    return false;
+}
 } // namespace
 
 int renameNoReplace(const std::filesystem::path &from, const std::filesystem::path &to)
@@ -70,7 +78,13 @@ int renameNoReplace(const std::filesystem::path &from, const std::filesystem::pa
     // replacing or copying.
     if (MoveFileExW(from.c_str(), to.c_str(), 0))
         return RenameOk;
-    return codeForWindowsError(GetLastError());
+    const DWORD error = GetLastError();
+    // Some systems answer "file not found" for a target name they cannot
+    // hold; with the source there, that would blame the wrong file.
+    if (error == ERROR_FILE_NOT_FOUND &&
+        GetFileAttributesW(from.c_str()) != INVALID_FILE_ATTRIBUTES)
+        return hasOverlongPart(to) ? BadFileName : PathNotFound;
+    return codeForWindowsError(error);
 }
 
 #else
@@ -120,6 +134,7 @@ int codeForErrno(int err, const char *from, const char *to)
         return RenameAcrossDisks;
     case EACCES:
     case EPERM:
+    case EROFS:
         return PermissionDenied;
     case EIO:
         return DeviceIoError;
@@ -166,16 +181,37 @@ int renameByLink(const char *from, const char *to, bool &unsupported)
 
 int renameAfterCheck(const char *from, const char *to)
 {
-    // Last resort, for folders on file systems that offer neither of the
-    // ways above: a target that appears between the check and the rename
-    // would be replaced, which no better call can prevent there.
-    if (!exists(from))
-        return codeForErrno(ENOENT, from, to);
-    if (exists(to))
-        return FileAlreadyExists;
+    // Last resort, for folders and for file systems that offer neither of the
+    // ways above. The target name is taken first, by an entry only this call
+    // creates, so one that appears meanwhile makes this call fail instead of
+    // being replaced; the rename then replaces only that empty stand-in.
+    struct stat source;
+    if (lstat(from, &source) != 0)
+        return codeForErrno(errno, from, to);
+    const bool folder = S_ISDIR(source.st_mode);
+    if (folder) {
+        if (mkdir(to, 0700) != 0)
+            return codeForErrno(errno, from, to);
+    } else {
+        const int fd = open(to, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+        if (fd < 0)
+            return codeForErrno(errno, from, to);
+        close(fd);
+    }
     if (std::rename(from, to) == 0)
         return RenameOk;
-    return codeForErrno(errno, from, to);
+    const int err = errno;
+    if (folder)
+        rmdir(to); // fails, and so keeps it, if anything was put into it
+    else
+        unlink(to);
+    return codeForErrno(err, from, to);
+}
+
+FallbackSeam &fallbackSeam()
+{
+    static FallbackSeam seam;
+    return seam;
 }
 
 } // namespace detail
@@ -184,14 +220,21 @@ int renameNoReplace(const std::filesystem::path &from, const std::filesystem::pa
 {
     if (holdsNul(from) || holdsNul(to))
         return BadFileName;
-    bool unsupported = false;
-    int code = detail::renameExclusive(from.c_str(), to.c_str(), unsupported);
+    detail::FallbackSeam &seam = detail::fallbackSeam();
+    bool unsupported = seam.exclusiveUnsupported;
+    int code = unsupported ? PathFileAccessError
+                           : detail::renameExclusive(from.c_str(), to.c_str(), unsupported);
     if (!unsupported)
         return code;
-    unsupported = false;
-    code = detail::renameByLink(from.c_str(), to.c_str(), unsupported);
+    if (seam.beforeFallback)
+        seam.beforeFallback();
+    unsupported = seam.linkUnsupported;
+    code = unsupported ? PathFileAccessError
+                       : detail::renameByLink(from.c_str(), to.c_str(), unsupported);
     if (!unsupported)
         return code;
+    if (seam.beforeFallback)
+        seam.beforeFallback();
     return detail::renameAfterCheck(from.c_str(), to.c_str());
 }
 

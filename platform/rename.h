@@ -1,6 +1,7 @@
 #pragma once
 
 #include <filesystem>
+#include <functional>
 
 namespace platform {
 
@@ -33,6 +34,15 @@ int renameExclusive(const char *from, const char *to, bool &unsupported);
 int renameByLink(const char *from, const char *to, bool &unsupported);
 int renameAfterCheck(const char *from, const char *to);
 int codeForErrno(int err, const char *from, const char *to);
+
+// Lets tests take renameNoReplace down the paths a file system without the
+// earlier ways forces on it, and act where another process could.
+struct FallbackSeam {
+    bool exclusiveUnsupported = false;    // as if no RENAME_NOREPLACE
+    bool linkUnsupported = false;         // as if no hard links
+    std::function<void()> beforeFallback; // after a way stepped aside, before the next
+};
+FallbackSeam &fallbackSeam();
 } // namespace detail
 #endif
 

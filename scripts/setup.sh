@@ -9,6 +9,12 @@ VR_PACKAGES=(cmake ninja-build g++ qt6-base-dev libgl-dev clang-format)
 # What the end-to-end tests need: their own X server and buses, input through
 # XTest, the accessibility bus read from Python, and screenshots.
 VR_E2E_PACKAGES=(xvfb x11-utils xdotool dbus-daemon at-spi2-core python3-pyatspi imagemagick)
+# What the Debian package is built with (dpkg-shlibdeps finds its
+# dependencies, and CPack needs file for that).
+VR_PACKAGE_PACKAGES=(dpkg-dev file)
+# Only some tests need these; without them those tests are skipped.
+VR_TEST_PACKAGES=(g++-mingw-w64-x86-64 wine64 valgrind binutils-mingw-w64-x86-64
+    desktop-file-utils appstream "${VR_PACKAGE_PACKAGES[@]}")
 
 vr_as_root() {
     if [ "$(id -u)" -eq 0 ]; then
@@ -22,7 +28,7 @@ vr_as_root() {
 }
 
 # Installs the named packages that are not installed yet; apt-get update runs
-# once, and only when something is missing.
+# once per script, and only when something is missing.
 vr_install() {
     local missing=()
     local package
@@ -32,9 +38,12 @@ vr_install() {
     done
     [ ${#missing[@]} -eq 0 ] && return 0
     echo "Installing: ${missing[*]}"
-    vr_as_root apt-get update -qq &&
-        vr_as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends \
-            "${missing[@]}"
+    if [ -z "${VR_APT_UPDATED:-}" ]; then
+        vr_as_root apt-get update -qq || return 1
+        VR_APT_UPDATED=1
+    fi
+    vr_as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends \
+        "${missing[@]}"
 }
 
 vr_build() {

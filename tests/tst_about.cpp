@@ -2,6 +2,7 @@
 #include "messagerecorder.h"
 #include "renamer.h"
 #include "singlewindow.h"
+#include "support.h"
 
 #include <QAction>
 #include <QApplication>
@@ -15,14 +16,6 @@
 using windowing::Single;
 
 namespace {
-template <class T> T *child(QObject &parent, const char *name)
-{
-    T *found = parent.findChild<T *>(QLatin1String(name));
-    if (!found)
-        qFatal("no control %s", name);
-    return found;
-}
-
 QString caption(const char *label)
 {
     return child<QLabel>(Single<frmAbout>::get(), label)->text();

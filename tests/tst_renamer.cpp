@@ -22,14 +22,6 @@
 using windowing::Single;
 
 namespace {
-template <class T> T *child(QObject &parent, const char *name)
-{
-    T *found = parent.findChild<T *>(QLatin1String(name));
-    if (!found)
-        qFatal("no control %s", name);
-    return found;
-}
-
 template <class Predicate> qsizetype countTopLevel(Predicate predicate)
 {
     const QWidgetList all = QApplication::topLevelWidgets();

@@ -1,5 +1,6 @@
 #include "builtinpaths.h"
 #include "fileopendialog.h"
+#include "logfile.h"
 #include "logtextbox.h"
 #include "messagerecorder.h"
 #include "renames.h"
@@ -13,7 +14,13 @@
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTextBlock>
+#include <QTextDocument>
+#include <cerrno>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
 
 using windowing::FileOpenDialog;
 using windowing::Single;
@@ -41,6 +48,10 @@ void refresh()
 void browse()
 {
     QTest::mouseClick(child<QPushButton>("Command1"), Qt::LeftButton);
+}
+int openDescriptors()
+{
+    return int(QDir("/proc/self/fd").entryList(QDir::AllEntries | QDir::NoDotAndDotDot).size());
 }
 const QString initialText = "There were no renames done in this program.";
 } // namespace
@@ -100,28 +111,129 @@ private slots:
         QCOMPARE(Single<Renames>::get().cursor().shape(), Qt::ArrowCursor);
     }
 
+    void failedRefreshKeepsTheText_data()
+    {
+        QTest::addColumn<QString>("kind");
+        for (const char *kind : {"missing", "folder", "fifo", "blank", "character device", "socket",
+                                 "link loop", "unreadable", "read error", "shrinks", "grows"})
+            QTest::newRow(kind) << QString(kind);
+    }
+    // Whatever the path names, a failed load says so, keeps the text it had,
+    // restores the pointer, leaves no file open, and the viewer goes on working.
     void failedRefreshKeepsTheText()
     {
-        QVERIFY(QDir(dir.path()).mkdir("folder"));
-        QCOMPARE(mkfifo(path("fifo").toLocal8Bit().constData(), 0600), 0);
+        QFETCH(QString, kind);
+        const QString bad = kind == "blank"              ? QString(" ")
+                            : kind == "character device" ? QString("/dev/zero")
+                                                         : path("bad");
+        QFile::remove(path("bad"));
+        QDir(path("bad")).removeRecursively();
+        int socketFd = -1;
+        platform::detail::ReadFunction fault;
+        if (kind == "folder")
+            QVERIFY(QDir(dir.path()).mkdir("bad"));
+        else if (kind == "fifo")
+            QCOMPARE(mkfifo(QFile::encodeName(bad).constData(), 0600), 0);
+        else if (kind == "link loop")
+            QVERIFY(QFile::link(bad, bad));
+        else if (kind == "socket") {
+            socketFd = socket(AF_UNIX, SOCK_STREAM, 0);
+            sockaddr_un address{};
+            address.sun_family = AF_UNIX;
+            qstrncpy(address.sun_path, QFile::encodeName(bad).constData(), sizeof address.sun_path);
+            QCOMPARE(bind(socketFd, reinterpret_cast<sockaddr *>(&address), sizeof address), 0);
+        } else if (kind == "unreadable") {
+            if (geteuid() == 0)
+                QSKIP("root reads files without read permission");
+            QVERIFY(writeFile(bad, "secret"));
+            QFile::setPermissions(bad, QFile::WriteOwner);
+        } else if (kind == "read error" || kind == "shrinks" || kind == "grows") {
+            QVERIFY(writeFile(bad, QByteArray(5000, 'x')));
+            fault = [=](int fd, void *data, size_t size) {
+                if (kind == "read error") {
+                    errno = EIO;
+                    return ssize_t(-1);
+                }
+                QFile file(bad);
+                if (kind == "shrinks")
+                    file.resize(10);
+                else if (file.open(QIODevice::Append))
+                    file.write("more");
+                platform::detail::logReadFunction() = {};
+                return read(fd, data, size);
+            };
+        }
         QVERIFY(writeFile(path("good.txt"), "good"));
         pathBox()->setText(path("good.txt"));
         MessageRecorder loaded;
         refresh();
         QCOMPARE(logText(), QString("good\r\n"));
 
+        const int descriptors = openDescriptors();
         QList<Qt::CursorShape> pointers;
         MessageRecorder recorder(
             [&](const QString &) { pointers << Single<Renames>::get().cursor().shape(); });
-        for (const QString &bad :
-             {path("missing.txt"), path("folder"), path("fifo"), QString(" ")}) {
-            pathBox()->setText(bad);
-            refresh();
+        pathBox()->setText(bad);
+        platform::detail::logReadFunction() = fault;
+        refresh();
+        platform::detail::logReadFunction() = {};
+        QCOMPARE(recorder.messages, QStringList{"Error reading file."});
+        QCOMPARE(pointers, QList<Qt::CursorShape>{Qt::WaitCursor});
+        QCOMPARE(Single<Renames>::get().cursor().shape(), Qt::ArrowCursor);
+        QCOMPARE(logText(), QString("good\r\n"));
+        QCOMPARE(openDescriptors(), descriptors);
+        if (socketFd >= 0)
+            close(socketFd);
+
+        // Still usable: the next press loads what the log holds now.
+        QVERIFY(writeFile(path("good.txt"), "better"));
+        pathBox()->setText(path("good.txt"));
+        refresh();
+        QCOMPARE(logText(), QString("better\r\n"));
+        QCOMPARE(recorder.messages.size(), 1);
+        QVERIFY(Single<Renames>::get().isEnabled());
+    }
+
+    void largeLog_data()
+    {
+        QTest::addColumn<qint64>("size");
+        QTest::addColumn<bool>("loads");
+        QTest::newRow("large") << (qint64(24) << 20) << true;
+        QTest::newRow("over the limit") << viewer::LargestLog + 1 << false;
+    }
+    // A large log loads whole; one over the limit is refused before it is
+    // read, and the text box keeps what it had.
+    void largeLog()
+    {
+        QFETCH(qint64, size);
+        QFETCH(bool, loads);
+        const QByteArray line = "Rename levl2131.DAT to levl2001.DAT OK\r\n";
+        QByteArray bytes;
+        if (loads) {
+            bytes = line.repeated(size / line.size() + 1).left(size);
+            QVERIFY(writeFile(path("large.txt"), bytes));
+        } else {
+            // Sparse: refused on its size, so none of it needs to exist on disk.
+            QFile file(path("large.txt"));
+            QVERIFY(file.open(QIODevice::WriteOnly) && file.resize(size));
+        }
+        QVERIFY(writeFile(path("good.txt"), "good"));
+        pathBox()->setText(path("good.txt"));
+        refresh();
+        pathBox()->setText(path("large.txt"));
+        MessageRecorder recorder;
+        refresh();
+        auto *box = child<viewer::LogTextBox>("Text1");
+        if (loads) {
+            QVERIFY(recorder.messages.isEmpty());
+            // Every line, the open last one with its end added, then the
+            // empty block after the final line end.
+            QCOMPARE(box->document()->blockCount(), bytes.count('\r') + 2);
+            QVERIFY(box->document()->lastBlock().previous().text().startsWith("Rename levl"));
+        } else {
+            QCOMPARE(recorder.messages, QStringList{"Error reading file."});
             QCOMPARE(logText(), QString("good\r\n"));
         }
-        QCOMPARE(recorder.messages, QStringList(4, "Error reading file."));
-        QCOMPARE(pointers, QList<Qt::CursorShape>(4, Qt::WaitCursor));
-        QCOMPARE(Single<Renames>::get().cursor().shape(), Qt::ArrowCursor);
     }
 
     void emptyPathDoesNothing()

@@ -11,6 +11,29 @@ constexpr char LF = '\n';
 constexpr QChar LineSeparator = QChar(QChar::LineSeparator);
 constexpr QChar ParagraphSeparator = QChar(QChar::ParagraphSeparator);
 
+// What the line ends of a log add to it: a LF after every lone CR, and a CR LF
+// after an open last line.
+struct LineEnds {
+    qsizetype loneCrs = 0;
+    bool lastLineOpen = false;
+};
+
+LineEnds countLineEnds(QByteArrayView bytes)
+{
+    LineEnds ends;
+    const qsizetype size = bytes.size();
+    if (size == 0)
+        return ends;
+    const char *begin = bytes.data();
+    const char *end = begin + size;
+    for (const char *p = begin; (p = static_cast<const char *>(std::memchr(p, CR, end - p))); ++p) {
+        if (p + 1 == end || p[1] != LF)
+            ++ends.loneCrs;
+    }
+    ends.lastLineOpen = end[-1] != CR && !(size >= 2 && end[-2] == CR && end[-1] == LF);
+    return ends;
+}
+
 #ifndef _WIN32
 // Windows-1252 for 0x80..0x9F; the five bytes it leaves undefined map to the
 // C1 controls of the same number, as Windows itself decodes them.
@@ -30,6 +53,76 @@ QString decodeCp1252(QByteArrayView bytes)
     }
     return text;
 }
+
+bool holdsHighBytes(QByteArrayView bytes)
+{
+    const char *p = bytes.data();
+    const char *end = p + bytes.size();
+    for (; end - p >= 8; p += 8) {
+        quint64 word;
+        std::memcpy(&word, p, 8);
+        if (word & 0x8080808080808080ULL)
+            return true;
+    }
+    for (; p < end; ++p) {
+        if (static_cast<unsigned char>(*p) >= 0x80)
+            return true;
+    }
+    return false;
+}
+
+// Any of the eight bytes of `word` that is CR, LF or 0x80 and above.
+bool needsCare(quint64 word)
+{
+    constexpr quint64 Ones = 0x0101010101010101ULL;
+    constexpr quint64 Highs = 0x8080808080808080ULL;
+    const auto zeroByte = [](quint64 v) { return (v - Ones) & ~v & Highs; };
+    return (word & Highs) || zeroByte(word ^ (Ones * CR)) || zeroByte(word ^ (Ones * LF));
+}
+
+// The document text of a log in a single-byte code page (ASCII or
+// Windows-1252), built straight from the bytes: the line ends, the decoding
+// and the line separators of toDocumentText in one pass and one allocation.
+QString singleByteDocumentText(QByteArrayView bytes)
+{
+    const auto [loneCrs, lastLineOpen] = countLineEnds(bytes);
+    const qsizetype size = bytes.size();
+    QString text(size + loneCrs + (lastLineOpen ? 2 : 0), Qt::Uninitialized);
+    char16_t *out = reinterpret_cast<char16_t *>(text.data());
+    const auto *p = reinterpret_cast<const unsigned char *>(bytes.data());
+    const auto *end = p + size;
+    while (p < end) {
+        if (end - p >= 8) {
+            quint64 word;
+            std::memcpy(&word, p, 8);
+            if (!needsCare(word)) {
+                for (int i = 0; i < 8; ++i)
+                    out[i] = p[i];
+                out += 8;
+                p += 8;
+                continue;
+            }
+        }
+        const unsigned char b = *p++;
+        if (b == CR) {
+            *out++ = u'\r';
+            *out++ = u'\n';
+            if (p < end && *p == LF)
+                ++p;
+        } else if (b == LF) {
+            *out++ = LineSeparator.unicode();
+        } else if (b >= 0x80 && b < 0xA0) {
+            *out++ = Cp1252High[b - 0x80];
+        } else {
+            *out++ = b;
+        }
+    }
+    if (lastLineOpen) {
+        *out++ = u'\r';
+        *out++ = u'\n';
+    }
+    return text;
+}
 #endif
 } // namespace
 
@@ -41,12 +134,7 @@ QByteArray withCrLfLineEnds(QByteArray bytes)
     const char *begin = bytes.constData();
     const char *end = begin + size;
 
-    qsizetype loneCrs = 0;
-    for (const char *p = begin; (p = static_cast<const char *>(std::memchr(p, CR, end - p))); ++p) {
-        if (p + 1 == end || p[1] != LF)
-            ++loneCrs;
-    }
-    const bool lastLineOpen = end[-1] != CR && !(size >= 2 && end[-2] == CR && end[-1] == LF);
+    const auto [loneCrs, lastLineOpen] = countLineEnds(bytes);
     if (loneCrs == 0 && !lastLineOpen)
         return bytes;
 
@@ -75,13 +163,11 @@ QString decodeLog(QByteArrayView bytes)
     QStringDecoder ansi(QStringConverter::System, QStringConverter::Flag::ConvertInitialBom);
     return ansi.decode(bytes);
 #else
+    if (!bytes.isValidUtf8())
+        return decodeCp1252(bytes);
     // A byte-order mark is not recognised: it stays part of the first line.
     QStringDecoder utf8(QStringConverter::Utf8, QStringConverter::Flag::ConvertInitialBom);
-    QString text = utf8.decode(bytes);
-    if (!utf8.hasError())
-        return text;
-    text.clear();
-    return decodeCp1252(bytes);
+    return utf8.decode(bytes);
 #endif
 }
 
@@ -106,6 +192,15 @@ QString fromDocumentText(QString raw)
     raw.replace(ParagraphSeparator, QStringLiteral("\r\n"));
     raw.replace(LineSeparator, QLatin1Char('\n'));
     return raw;
+}
+
+QString logDocumentText(QByteArray bytes)
+{
+#ifndef _WIN32
+    if (!holdsHighBytes(bytes) || !QByteArrayView(bytes).isValidUtf8())
+        return singleByteDocumentText(bytes);
+#endif
+    return toDocumentText(logText(std::move(bytes)));
 }
 
 } // namespace viewer

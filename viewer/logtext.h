@@ -23,4 +23,8 @@ QString logText(QByteArray bytes);
 QString toDocumentText(QString text);
 QString fromDocumentText(QString raw);
 
+// toDocumentText(logText(bytes)), in one pass over the bytes where the log is
+// in a single-byte code page: what a Refresh fills the log text box with.
+QString logDocumentText(QByteArray bytes);
+
 } // namespace viewer

@@ -24,4 +24,10 @@ void LogTextBox::setText(QString text)
     setPlainText(toDocumentText(std::move(text)));
 }
 
+void LogTextBox::setLog(QByteArray bytes)
+{
+    const QString raw = logDocumentText(std::move(bytes));
+    setPlainText(raw);
+}
+
 } // namespace viewer

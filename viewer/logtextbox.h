@@ -14,6 +14,9 @@ public:
 
     QString text() const;
     void setText(QString text);
+    // Shows the log held in these bytes, as setText(logText(bytes)) does;
+    // the bytes are let go before the box is filled.
+    void setLog(QByteArray bytes);
 };
 
 } // namespace viewer

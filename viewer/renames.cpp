@@ -3,7 +3,6 @@
 #include "builtinpaths.h"
 #include "layout.h"
 #include "logfile.h"
-#include "logtext.h"
 #include "logtextbox.h"
 #include "services.h"
 #include "singlewindow.h"
@@ -135,9 +134,9 @@ void Renames::on_OKButton_clicked()
         return;
     windowing::setWaitPointer(*this, true);
     bool loaded = false;
-    if (auto bytes = platform::readWholeFile(path)) {
+    if (auto bytes = platform::readWholeFile(path, viewer::LargestLog)) {
         try {
-            Text1->setText(viewer::logText(std::move(*bytes)));
+            Text1->setLog(std::move(*bytes));
             loaded = true;
         } catch (const std::bad_alloc &) {
         }

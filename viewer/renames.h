@@ -11,7 +11,13 @@ class QPushButton;
 
 namespace viewer {
 class LogTextBox;
-}
+
+// The largest log Refresh loads. Loading takes about five times a log's size
+// in memory and keeps the window busy for about four seconds per hundred
+// megabytes; a larger file, far beyond any renames log, is reported as
+// unreadable instead of exhausting memory or freezing the window for minutes.
+constexpr qint64 LargestLog = qint64(128) << 20;
+} // namespace viewer
 
 // The renames log viewer: shows the log named in its path box when asked.
 class Renames : public QWidget {

@@ -1,0 +1,22 @@
+# A Debian package built by CPack from the install rules (scripts/package).
+include(${CMAKE_CURRENT_LIST_DIR}/identity.cmake)
+
+if(UNIX AND NOT APPLE)
+    set(CPACK_GENERATOR DEB)
+endif()
+set(CPACK_PACKAGE_NAME ${VR_PROGRAM})
+set(CPACK_PACKAGE_VENDOR ${VR_COMPANY})
+set(CPACK_PACKAGE_CONTACT "${VR_COMPANY} <${VR_CONTACT}>")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY ${VR_SUMMARY})
+set(CPACK_PACKAGE_DESCRIPTION
+    "${VR_TITLE} renames the files of one level of the game inside the game's levels folder, reporting every rename in its own message box and never overwriting a file. A read-only viewer shows the renames log.")
+set(CPACK_RESOURCE_FILE_LICENSE ${PROJECT_SOURCE_DIR}/LICENSE)
+set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+set(CPACK_STRIP_FILES ON)
+set(CPACK_PACKAGE_DIRECTORY ${PROJECT_BINARY_DIR}/package)
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_SECTION utils)
+set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
+# The libraries the program links decide the dependencies (dpkg-shlibdeps).
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+include(CPack)

@@ -1,0 +1,16 @@
+# The short version of the version record for versions of one and more digits.
+include(${CMAKE_CURRENT_LIST_DIR}/../../cmake/shortversion.cmake)
+
+set(failures "")
+foreach(case "1;0;1.00" "1;5;1.05" "1;12;1.12" "12;3;12.03" "2;10;2.10" "0;99;0.99")
+    list(GET case 0 major)
+    list(GET case 1 minor)
+    list(GET case 2 expected)
+    vr_short_version(actual ${major} ${minor})
+    if(NOT actual STREQUAL expected)
+        string(APPEND failures "\n  ${major}.${minor}: \"${actual}\", expected \"${expected}\"")
+    endif()
+endforeach()
+if(failures)
+    message(FATAL_ERROR "wrong short versions:${failures}")
+endif()

@@ -1,0 +1,342 @@
+// The rename primitive against real files in a scratch folder, in plain C++
+// so that the same cases run on every platform the primitive is built for.
+// Each case checks the code the user would see and that every file in the
+// folder is still there, byte for byte, under the name it should have.
+//
+// Optional folders, passed by the runner where it could set them up:
+//   --scratch FOLDER      where the cases run (else a new temporary folder)
+//   --other-disk FOLDER   a folder on another file system than the scratch one
+//   --read-only FOLDER    a read-only folder holding a file "kept"
+
+#include "rename.h"
+
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+#include <map>
+#include <random>
+#include <sstream>
+#include <string>
+#include <system_error>
+#include <vector>
+
+namespace fs = std::filesystem;
+using namespace platform;
+
+namespace {
+
+#ifdef _WIN32
+constexpr bool OnWindows = true;
+#else
+constexpr bool OnWindows = false;
+#endif
+
+// A name given in UTF-8, as the native path it stands for.
+fs::path u8(const std::string &name)
+{
+    return fs::path(std::u8string(name.begin(), name.end()));
+}
+
+std::string asUtf8(const fs::path &path)
+{
+    const std::u8string s = path.generic_u8string();
+    return std::string(s.begin(), s.end());
+}
+
+const std::string FolderMark = "<folder>";
+
+// Every entry under `root`, by its name relative to it, with its bytes.
+using Tree = std::map<std::string, std::string>;
+
+Tree treeOf(const fs::path &root)
+{
+    Tree tree;
+    for (const auto &entry : fs::recursive_directory_iterator(root)) {
+        const std::string name = asUtf8(fs::relative(entry.path(), root));
+        if (entry.is_directory()) {
+            tree[name] = FolderMark;
+            continue;
+        }
+        std::ifstream in(entry.path(), std::ios::binary);
+        tree[name] = std::string(std::istreambuf_iterator<char>(in), {});
+    }
+    return tree;
+}
+
+// The tree after `from` got the name `to`, with everything inside it.
+Tree renamedIn(const Tree &before, const std::string &from, const std::string &to)
+{
+    Tree after;
+    for (const auto &[name, bytes] : before) {
+        if (name == from)
+            after[to] = bytes;
+        else if (name.rfind(from + "/", 0) == 0)
+            after[to + name.substr(from.size())] = bytes;
+        else
+            after[name] = bytes;
+    }
+    return after;
+}
+
+std::string describe(const Tree &tree)
+{
+    std::ostringstream out;
+    for (const auto &[name, bytes] : tree)
+        out << "  " << name << " = " << (bytes.size() > 40 ? bytes.substr(0, 40) + "..." : bytes)
+            << "\n";
+    return out.str();
+}
+
+struct Entry {
+    std::string name;  // UTF-8, '/' between folders
+    std::string bytes; // FolderMark for a folder
+};
+
+enum class Expect {
+    Intact,  // nothing changes
+    Renamed, // `from` now carries the name `to`
+};
+
+struct Case {
+    const char *title;
+    std::vector<Entry> files;
+    std::string from;
+    std::string to;
+    int code;
+    Expect expect;
+};
+
+const std::string LongName(300, 'x');
+
+std::string longPath()
+{
+    std::string path;
+    for (int i = 0; i < 40; ++i)
+        path += std::string(200, 'p') + "/";
+    return path + "levl1.DAT";
+}
+
+const std::vector<Entry> level = {{"levl2131.DAT", "level 2131"}, {"other.DAT", "other"}};
+
+std::vector<Case> cases()
+{
+    const int refusedName = OnWindows ? BadFileName : RenameOk;
+    const Expect refusedKeeps = OnWindows ? Expect::Intact : Expect::Renamed;
+    return {
+        {"renames", level, "levl2131.DAT", "levl2001.DAT", RenameOk, Expect::Renamed},
+        {"source missing", level, "levl9.DAT", "levl2001.DAT", FileNotFound, Expect::Intact},
+        {"target present", level, "levl2131.DAT", "other.DAT", FileAlreadyExists, Expect::Intact},
+        {"target is a folder",
+         {{"levl2131.DAT", "level"}, {"levl2001.DAT", FolderMark}, {"levl2001.DAT/in", "in"}},
+         "levl2131.DAT",
+         "levl2001.DAT",
+         FileAlreadyExists,
+         Expect::Intact},
+        {"source is a folder",
+         {{"levl2131.DAT", FolderMark}, {"levl2131.DAT/in", "in"}},
+         "levl2131.DAT",
+         "levl2001.DAT",
+         RenameOk,
+         Expect::Renamed},
+        {"folder onto a file",
+         {{"levl2131.DAT", FolderMark}, {"levl2001.DAT", "kept"}},
+         "levl2131.DAT",
+         "levl2001.DAT",
+         FileAlreadyExists,
+         Expect::Intact},
+        {"missing folder in the source", level, "gone/levl2131.DAT", "levl2001.DAT", PathNotFound,
+         Expect::Intact},
+        {"missing folder in the target", level, "levl2131.DAT", "gone/levl2001.DAT", PathNotFound,
+         Expect::Intact},
+        {"over-long name", level, "levl2131.DAT", LongName, BadFileName, Expect::Intact},
+        {"over-long path", level, "levl2131.DAT", longPath(),
+         OnWindows ? PathNotFound : BadFileName, Expect::Intact},
+        {"NUL in the name", level, "levl2131.DAT", std::string("levl\0.DAT", 9), BadFileName,
+         Expect::Intact},
+        {"question mark", level, "levl2131.DAT", "levl?.DAT", refusedName, refusedKeeps},
+        {"star", level, "levl2131.DAT", "levl*.DAT", refusedName, refusedKeeps},
+        {"angle brackets", level, "levl2131.DAT", "levl<1>.DAT", refusedName, refusedKeeps},
+        {"bar", level, "levl2131.DAT", "levl|.DAT", refusedName, refusedKeeps},
+        {"quote", level, "levl2131.DAT", "levl\".DAT", refusedName, refusedKeeps},
+        {"accent", level, "levl2131.DAT", "levl\xc3\xa9.DAT", RenameOk, Expect::Renamed},
+        {"kanji",
+         {{"levl\xc3\xa9.DAT", "e"}},
+         "levl\xc3\xa9.DAT",
+         "levl\xe6\x97\xa5\xe6\x9c\xac.DAT",
+         RenameOk,
+         Expect::Renamed},
+        {"blanks",
+         {{"levl 21 .DAT", "b"}},
+         "levl 21 .DAT",
+         "levl  .DAT",
+         RenameOk,
+         Expect::Renamed},
+        {"empty number", level, "levl2131.DAT", "levl.DAT", RenameOk, Expect::Renamed},
+        // The platform decides; either way nothing is lost.
+        {"equal names", level, "levl2131.DAT", "levl2131.DAT",
+         OnWindows ? RenameOk : FileAlreadyExists, Expect::Intact},
+    };
+}
+
+int failures = 0;
+
+void fail(const std::string &title, const std::string &why)
+{
+    ++failures;
+    std::printf("FAIL   %s: %s\n", title.c_str(), why.c_str());
+}
+
+// Empties the scratch folder, which stays the current one.
+void clear(const fs::path &root)
+{
+    for (const auto &entry : fs::directory_iterator(root))
+        fs::remove_all(entry.path());
+}
+
+bool make(const fs::path &root, const std::vector<Entry> &files)
+{
+    for (const Entry &entry : files) {
+        const fs::path path = root / u8(entry.name);
+        if (entry.bytes == FolderMark) {
+            fs::create_directories(path);
+            continue;
+        }
+        std::ofstream out(path, std::ios::binary);
+        out << entry.bytes;
+        if (!out)
+            return false;
+    }
+    return true;
+}
+
+void check(const std::string &title, int code, int expected, const Tree &after, const Tree &wanted)
+{
+    if (code != expected)
+        fail(title, "code " + std::to_string(code) + ", expected " + std::to_string(expected));
+    else if (after != wanted)
+        fail(title, "files now\n" + describe(after) + "expected\n" + describe(wanted));
+    else
+        std::printf("PASS   %s\n", title.c_str());
+}
+
+void runCase(const fs::path &root, const Case &c)
+{
+    clear(root);
+    if (!make(root, c.files))
+        return fail(c.title, "cannot set up the files");
+    const Tree before = treeOf(root);
+    const int code = renameNoReplace(u8(c.from), u8(c.to));
+    const Tree wanted = c.expect == Expect::Renamed ? renamedIn(before, c.from, c.to) : before;
+    check(c.title, code, c.code, treeOf(root), wanted);
+}
+
+// Only the letter case differs. A file system that tells them apart renames;
+// one that does not may report success and keep or change the case, but the
+// file stays, alone, reachable under both spellings.
+void caseOnly(const fs::path &root)
+{
+    clear(root);
+    make(root, {{"levl2131.DAT", "level"}});
+    const int code = renameNoReplace(u8("levl2131.DAT"), u8("levl2131.dat"));
+    const Tree after = treeOf(root);
+    if (code != RenameOk)
+        return fail("letter case", "code " + std::to_string(code));
+    if (after.size() != 1 || after.begin()->second != "level")
+        return fail("letter case", "files now\n" + describe(after));
+    std::ifstream in(root / u8("levl2131.dat"), std::ios::binary);
+    if (std::string(std::istreambuf_iterator<char>(in), {}) != "level")
+        return fail("letter case", "not reachable under the new name");
+    std::printf("PASS   letter case (name now %s)\n", after.begin()->first.c_str());
+
+    if (OnWindows)
+        return; // cannot hold both spellings
+    make(root, {{"levl2131.DAT", "upper"}});
+    const Tree before = treeOf(root);
+    check("letter case, both present", renameNoReplace(u8("levl2131.DAT"), u8("levl2131.dat")),
+          FileAlreadyExists, treeOf(root), before);
+}
+
+// The names reach the file system as typed: the entry listed is the name
+// asked for, in the platform's own encoding.
+void nativeNames(const fs::path &root)
+{
+    clear(root);
+    make(root, {{"a", "a"}});
+    const std::string kanji = "levl\xe6\x97\xa5\xe6\x9c\xac.DAT";
+    renameNoReplace(u8("a"), u8(kanji));
+#ifdef _WIN32
+    const fs::path::string_type wanted = L"levl\u65e5\u672c.DAT";
+#else
+    const fs::path::string_type wanted = kanji;
+#endif
+    const auto it = fs::directory_iterator(root);
+    if (it == fs::directory_iterator() || it->path().filename().native() != wanted)
+        return fail("native name", "not listed under its own name");
+    std::printf("PASS   native name\n");
+}
+
+void otherDisk(const fs::path &root, const fs::path &other)
+{
+    clear(root);
+    make(root, {{"levl2131.DAT", "level"}});
+    const fs::path target = other / u8("levl2001.DAT");
+    fs::remove(target);
+    const Tree before = treeOf(root);
+    const int code = renameNoReplace(u8("levl2131.DAT"), target);
+    check("other disk", code, RenameAcrossDisks, treeOf(root), before);
+    if (fs::exists(target))
+        fail("other disk", "a copy was left on the other disk");
+}
+
+void readOnly(const fs::path &folder)
+{
+    const Tree before = treeOf(folder);
+    const int code = renameNoReplace(folder / u8("kept"), folder / u8("moved"));
+    check("read-only folder", code, PermissionDenied, treeOf(folder), before);
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    fs::path scratch, otherFolder, readOnlyFolder;
+    for (int i = 1; i + 1 < argc; i += 2) {
+        const std::string option = argv[i];
+        if (option == "--scratch")
+            scratch = argv[i + 1];
+        else if (option == "--other-disk")
+            otherFolder = argv[i + 1];
+        else if (option == "--read-only")
+            readOnlyFolder = argv[i + 1];
+    }
+    const bool ownScratch = scratch.empty();
+    if (ownScratch)
+        scratch = fs::temp_directory_path() /
+                  ("vr-renamematrix-" + std::to_string(std::random_device{}()));
+    const fs::path root = fs::absolute(scratch);
+    fs::create_directories(root);
+    const fs::path home = fs::current_path();
+    // Names resolve against the current folder, as they do in the program.
+    fs::current_path(root);
+
+    for (const Case &c : cases())
+        runCase(root, c);
+    caseOnly(root);
+    nativeNames(root);
+    if (otherFolder.empty())
+        std::printf("SKIP   other disk: no --other-disk folder given\n");
+    else
+        otherDisk(root, otherFolder);
+    if (readOnlyFolder.empty())
+        std::printf("SKIP   read-only folder: no --read-only folder given\n");
+    else
+        readOnly(readOnlyFolder);
+
+    fs::current_path(home);
+    std::error_code error;
+    clear(root);
+    if (ownScratch)
+        fs::remove(root, error);
+    std::printf("%d failed\n", failures);
+    return failures == 0 ? 0 : 1;
+}
