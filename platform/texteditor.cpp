@@ -25,14 +25,9 @@ ProgramStarter setProgramStarter(ProgramStarter next)
     return std::exchange(starter(), next ? std::move(next) : ProgramStarter(startDetached));
 }
 
-bool startTextEditor(const QString &path)
+bool startProgram(const QString &program, const QStringList &arguments)
 {
-#ifdef _WIN32
-    return starter()(QStringLiteral("notepad.exe"), {path});
-#else
-    // The desktop's opener starts whatever editor the user chose for text.
-    return starter()(QStringLiteral("xdg-open"), {path});
-#endif
+    return starter()(program, arguments);
 }
 
 } // namespace platform

@@ -15,4 +15,8 @@ bool startTextEditor(const QString &path);
 using ProgramStarter = std::function<bool(const QString &program, const QStringList &arguments)>;
 ProgramStarter setProgramStarter(ProgramStarter starter);
 
+// Starts `program` (looked up on the program search path) through the
+// current starter.
+bool startProgram(const QString &program, const QStringList &arguments);
+
 } // namespace platform

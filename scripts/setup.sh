@@ -39,10 +39,12 @@ vr_install() {
     [ ${#missing[@]} -eq 0 ] && return 0
     echo "Installing: ${missing[*]}"
     if [ -z "${VR_APT_UPDATED:-}" ]; then
-        vr_as_root apt-get update -qq || return 1
+        vr_as_root apt-get -o DPkg::Lock::Timeout=900 update -qq || return 1
         VR_APT_UPDATED=1
     fi
-    vr_as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends \
+    # Another install on this machine holds the lock for a while at most: wait.
+    vr_as_root env DEBIAN_FRONTEND=noninteractive apt-get -o DPkg::Lock::Timeout=900 \
+        install -y -qq --no-install-recommends \
         "${missing[@]}"
 }
 

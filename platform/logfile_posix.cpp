@@ -1,46 +1,13 @@
 #include "logfile.h"
 
-#include <new>
-
-#ifdef _WIN32
-#include <QFile>
-#include <QFileInfo>
-#else
 #include <QFile>
 #include <cerrno>
 #include <fcntl.h>
+#include <new>
 #include <sys/stat.h>
 #include <unistd.h>
-#endif
 
 namespace platform {
-
-#ifdef _WIN32
-
-std::optional<QByteArray> readWholeFile(const QString &path, qint64 largest)
-{
-    if (path.isEmpty() || !QFileInfo(path).isFile())
-        return std::nullopt;
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return std::nullopt;
-    try {
-        const qint64 size = file.size();
-        if (size > largest)
-            return std::nullopt;
-        QByteArray bytes(size, Qt::Uninitialized);
-        if (file.read(bytes.data(), size) != size)
-            return std::nullopt;
-        char extra;
-        if (file.read(&extra, 1) != 0)
-            return std::nullopt;
-        return bytes;
-    } catch (const std::bad_alloc &) {
-        return std::nullopt;
-    }
-}
-
-#else
 
 namespace {
 class Descriptor {
@@ -114,7 +81,5 @@ std::optional<QByteArray> readWholeFile(const QString &path, qint64 largest)
         return std::nullopt;
     }
 }
-
-#endif
 
 } // namespace platform

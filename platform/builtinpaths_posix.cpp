@@ -6,9 +6,6 @@ namespace platform {
 
 QString hostPath(const QString &windowsPath)
 {
-#ifdef _WIN32
-    return windowsPath;
-#else
     static const QString drive = QStringLiteral("c:\\");
     if (!windowsPath.startsWith(drive, Qt::CaseInsensitive))
         return windowsPath;
@@ -19,7 +16,6 @@ QString hostPath(const QString &windowsPath)
     QString rest = windowsPath.mid(drive.size());
     rest.replace(QLatin1Char('\\'), QLatin1Char('/'));
     return prefix + QStringLiteral("/drive_c/") + rest;
-#endif
 }
 
 } // namespace platform

@@ -1,0 +1,10 @@
+#include "texteditor.h"
+
+namespace platform {
+
+bool startTextEditor(const QString &path)
+{
+    return startProgram(QStringLiteral("notepad.exe"), {path});
+}
+
+} // namespace platform
