@@ -2,10 +2,10 @@
 
 #include "appidentity.h"
 #include "builtinpaths.h"
+#include "caserename.h"
 #include "frmabout.h"
 #include "layout.h"
 #include "levelfiles.h"
-#include "rename.h"
 #include "renames.h"
 #include "services.h"
 #include "singlewindow.h"
@@ -255,7 +255,7 @@ void Renamer::on_Renamebutton_clicked()
 
 void Renamer::RenameLevelFile(const QString &from, const QString &to)
 {
-    const int code = platform::renameNoReplace(nativeName(from), nativeName(to));
+    const int code = platform::renameIgnoringCase(nativeName(from), nativeName(to));
     windowing::messageBox(renaming::renameMessage(from, to, code));
 }
 

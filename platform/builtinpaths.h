@@ -11,8 +11,9 @@ inline constexpr char16_t DefaultLogPath[] =
     u"c:\\Program Files\\Quenmark\\Vantorel\\levels\\Renames.txt";
 
 // A built-in Windows path as this machine reaches it. On Windows it stands as
-// it is; elsewhere the game lives in a Wine prefix, so "c:\..." is looked up
-// under $WINEPREFIX/drive_c (default ~/.wine), with '/' between folders.
+// it is; elsewhere the game lives in a Wine prefix: $WINEPREFIX when set, else
+// the first prefix of the user's that holds the levels folder (see
+// wineprefixes.h), else ~/.wine. Its folders are matched as Wine matches them.
 QString hostPath(const QString &windowsPath);
 
 } // namespace platform

@@ -1,3 +1,4 @@
+#include "caserename.h"
 #include "rename.h"
 #include "support.h"
 
@@ -260,6 +261,65 @@ private slots:
         intruder.join();
         QCOMPARE(readFile("level"), QByteArray("level data"));
         qInfo("intruder files: %d, renames refused: %d", created.load(), refused);
+    }
+
+    void caseRules_data()
+    {
+        QTest::addColumn<QStringList>("files");
+        QTest::addColumn<QString>("from");
+        QTest::addColumn<QString>("to");
+        QTest::addColumn<int>("code");
+        QTest::addColumn<QStringList>("after"); // each file keeps its first name as contents
+        const QStringList one{"levl1.DAT"}, lower{"levl1.dat"};
+        QTest::newRow("exact") << one << "levl1.DAT"
+                               << "levl2.DAT" << 0 << QStringList{"levl1.DAT>levl2.DAT"};
+        QTest::newRow("source in another case")
+            << lower << "levl1.DAT"
+            << "levl2.DAT" << 0 << QStringList{"levl1.dat>levl2.DAT"};
+        QTest::newRow("source in two other cases")
+            << QStringList{"levl1.dat", "LEVL1.DAT"} << "levl1.DAT"
+            << "levl2.DAT" << AmbiguousFileName << QStringList{"LEVL1.DAT", "levl1.dat"};
+        QTest::newRow("exact source beside a case variant")
+            << QStringList{"levl1.DAT", "levl1.dat"} << "levl1.DAT"
+            << "levl2.DAT" << 0 << QStringList{"levl1.dat", "levl1.DAT>levl2.DAT"};
+        QTest::newRow("target in another case")
+            << QStringList{"levl1.dat", "LEVL2.dat"} << "levl1.DAT"
+            << "levl2.DAT" << int(FileAlreadyExists) << QStringList{"LEVL2.dat", "levl1.dat"};
+        QTest::newRow("case only") << one << "levl1.DAT"
+                                   << "levl1.dat" << 0 << QStringList{"levl1.DAT>levl1.dat"};
+        QTest::newRow("case only, both there")
+            << QStringList{"levl1.DAT", "levl1.dat"} << "levl1.DAT"
+            << "levl1.Dat" << int(FileAlreadyExists) << QStringList{"levl1.DAT", "levl1.dat"};
+        QTest::newRow("target in another folder named as the source")
+            << QStringList{"levl1.DAT", "sub/levl1.DAT"} << "levl1.DAT"
+            << "sub/levl1.dat" << int(FileAlreadyExists)
+            << QStringList{"levl1.DAT", "sub/levl1.DAT"};
+        QTest::newRow("source missing in every case")
+            << QStringList{"levl2.dat"} << "levl1.DAT"
+            << "levl2.DAT" << int(FileNotFound) << QStringList{"levl2.dat"};
+    }
+    // The game's Windows sees names without regard to letter case; the
+    // renames follow it, and still never replace a file.
+    void caseRules()
+    {
+        QFETCH(QStringList, files);
+        QFETCH(QString, from);
+        QFETCH(QString, to);
+        QFETCH(int, code);
+        QFETCH(QStringList, after);
+        for (const QString &name : files)
+            QVERIFY(QDir().mkpath(QFileInfo(name).path()) && writeFile(name, name.toUtf8()));
+        QCOMPARE(renameIgnoringCase(QFile::encodeName(from).constData(),
+                                    QFile::encodeName(to).constData()),
+                 code);
+        QMap<QString, QByteArray> wanted;
+        for (const QString &entry : after) {
+            const QStringList names = entry.split('>');
+            wanted[names.last()] = names.first().toUtf8();
+        }
+        QMap<QString, QByteArray> found = tree();
+        found.remove("sub");
+        QCOMPARE(found, wanted);
     }
 
     void linkStepsAsideForFolders()

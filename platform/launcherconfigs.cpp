@@ -1,0 +1,236 @@
+#include "launcherconfigs.h"
+
+#include <algorithm>
+#include <optional>
+#include <vector>
+
+namespace platform::launchers {
+
+namespace {
+
+// Steam's text format: "key" "value" pairs and "key" { ... } blocks, with
+// // comments and an optional [$CONDITION] after an entry.
+struct KeyValue {
+    QByteArray key;
+    QByteArray value;
+    std::vector<KeyValue> children;
+    bool block = false;
+};
+
+class KeyValueReader {
+public:
+    explicit KeyValueReader(const QByteArray &text) : text_(text) {}
+
+    // The entries up to the end of the text; nothing when it is malformed.
+    std::optional<std::vector<KeyValue>> readAll()
+    {
+        std::vector<KeyValue> entries;
+        if (!readEntries(entries, 0) || pos_ < text_.size())
+            return std::nullopt;
+        return entries;
+    }
+
+private:
+    enum class Token { End, Open, Close, String, Bad };
+
+    // Libraries sit two levels deep; anything far deeper is not this file.
+    static constexpr int MaxDepth = 16;
+
+    bool readEntries(std::vector<KeyValue> &entries, int depth)
+    {
+        for (;;) {
+            QByteArray key;
+            const qsizetype before = pos_;
+            const Token token = next(key);
+            if (token == Token::End)
+                return depth == 0;
+            if (token == Token::Close) {
+                if (depth == 0)
+                    return false;
+                pos_ = before; // the caller takes the brace
+                return true;
+            }
+            if (token != Token::String)
+                return false;
+            KeyValue entry;
+            entry.key = key;
+            QByteArray value;
+            switch (next(value)) {
+            case Token::String:
+                entry.value = value;
+                break;
+            case Token::Open:
+                if (depth + 1 >= MaxDepth || !readEntries(entry.children, depth + 1))
+                    return false;
+                if (QByteArray ignored; next(ignored) != Token::Close)
+                    return false;
+                entry.block = true;
+                break;
+            default:
+                return false;
+            }
+            entries.push_back(std::move(entry));
+        }
+    }
+
+    void skipBlanksAndComments()
+    {
+        while (pos_ < text_.size()) {
+            const char c = text_.at(pos_);
+            if (c == ' ' || c == '\t' || c == '\r' || c == '\n') {
+                ++pos_;
+            } else if (c == '/' && pos_ + 1 < text_.size() && text_.at(pos_ + 1) == '/') {
+                while (pos_ < text_.size() && text_.at(pos_) != '\n')
+                    ++pos_;
+            } else if (c == '[') {
+                // A platform condition belongs to the entry before it.
+                const qsizetype close = text_.indexOf(']', pos_);
+                if (close < 0)
+                    return;
+                pos_ = close + 1;
+            } else {
+                return;
+            }
+        }
+    }
+
+    Token next(QByteArray &string)
+    {
+        skipBlanksAndComments();
+        if (pos_ >= text_.size())
+            return Token::End;
+        const char c = text_.at(pos_);
+        if (c == '{' || c == '}') {
+            ++pos_;
+            return c == '{' ? Token::Open : Token::Close;
+        }
+        if (c == '[')
+            return Token::Bad; // a condition that never closes
+        if (c != '"') {
+            const qsizetype start = pos_;
+            while (pos_ < text_.size() && !QByteArrayView(" \t\r\n{}\"").contains(text_.at(pos_)))
+                ++pos_;
+            string = text_.mid(start, pos_ - start);
+            return Token::String;
+        }
+        for (++pos_; pos_ < text_.size(); ++pos_) {
+            char d = text_.at(pos_);
+            if (d == '"') {
+                ++pos_;
+                return Token::String;
+            }
+            if (d == '\\' && pos_ + 1 < text_.size()) {
+                d = text_.at(++pos_);
+                if (d == 'n')
+                    d = '\n';
+                else if (d == 't')
+                    d = '\t';
+                else if (d != '\\' && d != '"')
+                    string += '\\';
+            }
+            string += d;
+        }
+        return Token::Bad; // a string that never closes
+    }
+
+    const QByteArray &text_;
+    qsizetype pos_ = 0;
+};
+
+bool isNumber(const QByteArray &text)
+{
+    return !text.isEmpty() &&
+           std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+qsizetype indentOf(const QByteArray &line)
+{
+    qsizetype n = 0;
+    while (n < line.size() && (line.at(n) == ' ' || line.at(n) == '\t'))
+        ++n;
+    return n;
+}
+
+// A plain YAML scalar as Lutris writes one: bare, 'single' or "double" quoted.
+QByteArray scalar(QByteArray text)
+{
+    text = text.trimmed();
+    if (text.startsWith('\'')) {
+        const qsizetype close = text.indexOf('\'', 1);
+        return close < 0 ? QByteArray() : text.mid(1, close - 1);
+    }
+    if (text.startsWith('"')) {
+        QByteArray value;
+        for (qsizetype i = 1; i < text.size(); ++i) {
+            if (text.at(i) == '"')
+                return value;
+            if (text.at(i) == '\\' && i + 1 < text.size())
+                ++i;
+            value += text.at(i);
+        }
+        return {};
+    }
+    const qsizetype comment = text.indexOf(" #");
+    if (comment >= 0)
+        text.truncate(comment);
+    text = text.trimmed();
+    return text == "~" || text == "null" ? QByteArray() : text;
+}
+
+} // namespace
+
+QStringList steamLibraryFolders(const QByteArray &vdf)
+{
+    QStringList folders;
+    const auto entries = KeyValueReader(vdf).readAll();
+    if (!entries)
+        return folders;
+    for (const KeyValue &root : *entries) {
+        if (!root.block || root.key.compare("libraryfolders", Qt::CaseInsensitive) != 0)
+            continue;
+        for (const KeyValue &library : root.children) {
+            if (!library.block) {
+                if (isNumber(library.key) && !library.value.isEmpty())
+                    folders << QString::fromUtf8(library.value);
+                continue;
+            }
+            for (const KeyValue &field : library.children)
+                if (!field.block && field.key.compare("path", Qt::CaseInsensitive) == 0 &&
+                    !field.value.isEmpty())
+                    folders << QString::fromUtf8(field.value);
+        }
+    }
+    return folders;
+}
+
+QString lutrisGamePrefix(const QByteArray &yaml, const QString &home)
+{
+    bool inGame = false;
+    qsizetype childIndent = -1;
+    for (QByteArray line : yaml.split('\n')) {
+        if (line.endsWith('\r'))
+            line.chop(1);
+        const QByteArray content = line.trimmed();
+        if (content.isEmpty() || content.startsWith('#'))
+            continue;
+        const qsizetype indent = indentOf(line);
+        if (indent == 0) {
+            inGame = content == "game:" || content.startsWith("game: #");
+            childIndent = -1;
+            continue;
+        }
+        if (!inGame)
+            continue;
+        if (childIndent < 0)
+            childIndent = indent;
+        if (indent != childIndent || !content.startsWith("prefix:"))
+            continue;
+        const QString prefix = QString::fromUtf8(scalar(content.mid(7)));
+        if (prefix == QLatin1String("~") || prefix.startsWith(QLatin1String("~/")))
+            return home + prefix.mid(1);
+        return prefix;
+    }
+    return {};
+}
+
+} // namespace platform::launchers
