@@ -5,6 +5,7 @@
 // usage: bench_startup OURS BASELINE [RUNS]
 
 #include "benchutil.h"
+#include "steamhome.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -83,6 +84,31 @@ Start timeStart(const std::string &program, char **env, const std::string &error
     return start;
 }
 
+// The environment of a start: ours with the quiet offscreen platform, the
+// home and the prefix replaced.
+class Environment {
+public:
+    explicit Environment(const std::vector<std::string> &overrides)
+    {
+        for (char **e = environ; *e; ++e) {
+            const std::string entry = *e;
+            if (entry.rfind("QT_QPA_PLATFORM=", 0) != 0 && entry.rfind("HOME=", 0) != 0 &&
+                entry.rfind("WINEPREFIX=", 0) != 0)
+                settings_.push_back(entry);
+        }
+        settings_.push_back("QT_QPA_PLATFORM=offscreen");
+        settings_.insert(settings_.end(), overrides.begin(), overrides.end());
+        for (std::string &entry : settings_)
+            pointers_.push_back(entry.data());
+        pointers_.push_back(nullptr);
+    }
+    char **get() { return pointers_.data(); }
+
+private:
+    std::vector<std::string> settings_;
+    std::vector<char *> pointers_;
+};
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -109,37 +135,36 @@ int main(int argc, char *argv[])
     for (const char *name : {"levl2131.DAT", "levl2131.HDR", "levl2131.VER", "Renames.txt"})
         std::ofstream(levels / name) << "x\n";
 
-    std::vector<std::string> settings;
-    for (char **e = environ; *e; ++e) {
-        const std::string entry = *e;
-        if (entry.rfind("QT_QPA_PLATFORM=", 0) != 0 && entry.rfind("HOME=", 0) != 0 &&
-            entry.rfind("WINEPREFIX=", 0) != 0)
-            settings.push_back(entry);
-    }
-    settings.push_back("QT_QPA_PLATFORM=offscreen");
-    settings.push_back(std::string("HOME=") + scratch);
-    settings.push_back("WINEPREFIX=" + prefix.string());
+    // The same home again, now with a Steam installation of 300 Proton
+    // prefixes and the game in a second library, found by the search.
+    const std::filesystem::path searchHome = std::filesystem::path(scratch) / "steamhome";
+    bench::makeSteamHome(searchHome, 300);
+
     const std::string errors = std::string(scratch) + "/stderr.txt";
-    std::vector<char *> env;
-    for (std::string &entry : settings)
-        env.push_back(entry.data());
-    env.push_back(nullptr);
+    Environment withPrefix({"HOME=" + std::string(scratch), "WINEPREFIX=" + prefix.string()});
+    Environment withSearch({"HOME=" + searchHome.string()});
 
     // One start of each first, to fill the page cache with the libraries.
-    const std::string oursLine = timeStart(ours, env.data(), errors).line;
-    timeStart(baseline, env.data(), errors);
+    const std::string oursLine = timeStart(ours, withPrefix.get(), errors).line;
+    timeStart(baseline, withPrefix.get(), errors);
+    timeStart(ours, withSearch.get(), errors);
 
-    std::vector<double> oursShown, baseShown, oursExit, baseExit;
+    std::vector<double> oursShown, baseShown, oursExit, baseExit, searchShown, searchBase;
     for (int i = 0; i < runs; ++i) {
-        const Start a = timeStart(ours, env.data(), errors);
-        const Start b = timeStart(baseline, env.data(), errors);
+        const Start a = timeStart(ours, withPrefix.get(), errors);
+        const Start b = timeStart(baseline, withPrefix.get(), errors);
+        const Start c = timeStart(ours, withSearch.get(), errors);
+        const Start d = timeStart(baseline, withSearch.get(), errors);
         oursShown.push_back(a.shownMs);
         oursExit.push_back(a.exitMs);
         baseShown.push_back(b.shownMs);
         baseExit.push_back(b.exitMs);
+        searchShown.push_back(c.shownMs);
+        searchBase.push_back(d.shownMs);
     }
     bench::report("startup.first-window-shown", oursShown, baseShown, "ms");
     bench::report("startup.start-to-exit", oursExit, baseExit, "ms");
+    bench::report("startup.shown-300-proton", searchShown, searchBase, "ms");
     std::printf("startup.at-first-show        %s\n", oursLine.c_str());
 
     std::filesystem::remove_all(scratch);

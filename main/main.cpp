@@ -1,3 +1,4 @@
+#include "builtinpaths.h"
 #include "renamer.h"
 #include "services.h"
 #include "singlewindow.h"
@@ -6,6 +7,9 @@
 
 int main(int argc, char *argv[])
 {
+#ifndef _WIN32
+    platform::beginGameSearch();
+#endif
     QApplication app(argc, argv);
     QApplication::setQuitOnLastWindowClosed(false);
     windowing::useDialogFont();

@@ -16,4 +16,10 @@ inline constexpr char16_t DefaultLogPath[] =
 // wineprefixes.h), else ~/.wine. Its folders are matched as Wine matches them.
 QString hostPath(const QString &windowsPath);
 
+#ifndef _WIN32
+// Starts looking for the game's prefix on a thread of its own, so that the
+// search runs while Qt starts; the first hostPath waits for its answer.
+void beginGameSearch();
+#endif
+
 } // namespace platform

@@ -4,31 +4,54 @@
 
 #include <QDir>
 
+#include <future>
+
 namespace platform {
 
 namespace {
+// The prefix that a search of `home` settles on: the first holding the
+// levels folder, else ~/.wine, where a plain Wine install would make it.
+QString searchedPrefix(const QString &home)
+{
+    const QString found = findPrefixHolding(home, QString::fromUtf16(LevelsFolder));
+    return found.isEmpty() ? home + QStringLiteral("/.wine") : found;
+}
+
+// One search per home, so that the levels folder and the log path agree and
+// the viewer's every load costs nothing.
+struct Search {
+    QString home;
+    std::shared_future<QString> prefix;
+};
+
+Search &search()
+{
+    static Search search;
+    return search;
+}
+
 // The prefix the built-in paths are taken from: $WINEPREFIX when set, as
-// Wine itself does; else the first prefix holding the levels folder; else
-// ~/.wine, where the folder would be made by a plain Wine install.
+// Wine itself does, else the searched one.
 QString gamePrefix()
 {
     const QString winePrefix = qEnvironmentVariable("WINEPREFIX");
     if (!winePrefix.isEmpty())
         return winePrefix;
-    // Searched once per home, so that the levels folder and the log path
-    // agree, and the viewer's every load costs nothing.
-    static QString searchedHome;
-    static QString found;
     const QString home = QDir::homePath();
-    if (found.isNull() || home != searchedHome) {
-        searchedHome = home;
-        found = findPrefixHolding(home, QString::fromUtf16(LevelsFolder));
-        if (found.isEmpty())
-            found = home + QStringLiteral("/.wine");
-    }
-    return found;
+    Search &current = search();
+    if (!current.prefix.valid() || current.home != home)
+        current = {home, std::async(std::launch::deferred, searchedPrefix, home).share()};
+    return current.prefix.get();
 }
 } // namespace
+
+void beginGameSearch()
+{
+    if (!qEnvironmentVariableIsEmpty("WINEPREFIX"))
+        return;
+    const QString home = QDir::homePath();
+    search() = {home, std::async(std::launch::async, searchedPrefix, home).share()};
+}
 
 QString hostPath(const QString &windowsPath)
 {

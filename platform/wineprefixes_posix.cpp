@@ -5,13 +5,18 @@
 #include <QByteArrayList>
 #include <QDir>
 #include <QFile>
+#include <QSet>
 
 #include <algorithm>
+#include <cerrno>
 #include <dirent.h>
+#include <fcntl.h>
 #include <optional>
 #include <set>
 #include <sys/stat.h>
+#include <unistd.h>
 #include <utility>
+#include <vector>
 
 namespace platform {
 
@@ -50,24 +55,177 @@ QByteArrayList entriesOf(const QByteArray &folder)
     return names;
 }
 
-// The entry of `folder` that Wine opens for `name`: the exact name, else the
-// first one equal to it regardless of letter case.
-std::optional<QByteArray> entryFor(const QByteArray &folder, const QString &name)
+// A name of a Windows path, in the two forms the look-up compares.
+struct Name {
+    QString text;
+    QByteArray bytes;
+};
+
+// Equal regardless of letter case, as Wine compares names. Letters of plain
+// ASCII compare byte by byte; from the first other character on, Unicode's
+// rules decide.
+bool sameIgnoringCase(const char *entry, const Name &name)
 {
-    const QByteArray exact = QFile::encodeName(name);
-    struct stat st;
-    if (stat((folder + '/' + exact).constData(), &st) == 0)
-        return exact;
-    for (const QByteArray &entry : entriesOf(folder))
-        if (name.compare(QFile::decodeName(entry), Qt::CaseInsensitive) == 0)
-            return entry;
-    return std::nullopt;
+    const char *a = entry;
+    const char *b = name.bytes.constData();
+    for (; *a && *b; ++a, ++b) {
+        const unsigned char x = *a, y = *b;
+        if ((x | y) & 0x80)
+            return name.text.compare(QFile::decodeName(entry), Qt::CaseInsensitive) == 0;
+        const unsigned char lower = x | 0x20;
+        if (x != y && (lower != (y | 0x20) || lower < 'a' || lower > 'z'))
+            return false;
+    }
+    return *a == *b;
 }
 
+// A folder held open while a path is walked down, so that each step costs
+// one read of the folder and no look-up of the path above it. Read with
+// getdents64 itself: opendir would ask twice more about each folder.
+class OpenFolder {
+public:
+    OpenFolder() = default;
+    OpenFolder(int base, const char *name)
+        : fd_(openat(base, name, O_RDONLY | O_DIRECTORY | O_CLOEXEC))
+    {}
+    OpenFolder(OpenFolder &&other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
+    OpenFolder &operator=(OpenFolder &&other) noexcept
+    {
+        std::swap(fd_, other.fd_);
+        return *this;
+    }
+    ~OpenFolder()
+    {
+        if (fd_ >= 0)
+            close(fd_);
+    }
+    explicit operator bool() const { return fd_ >= 0; }
+    int fd() const { return fd_; }
+
+    // The entry that Wine opens for `name`: the exact name, else the first in
+    // byte order that equals it regardless of letter case.
+    std::optional<QByteArray> entryFor(const Name &name)
+    {
+        std::optional<QByteArray> found;
+        alignas(dirent64) char buffer[8192];
+        ssize_t size;
+        while ((size = getdents64(fd_, buffer, sizeof buffer)) > 0) {
+            for (ssize_t at = 0; at < size;) {
+                const auto *entry = reinterpret_cast<const dirent64 *>(buffer + at);
+                at += entry->d_reclen;
+                if (name.bytes == entry->d_name)
+                    return name.bytes;
+                if (!sameIgnoringCase(entry->d_name, name))
+                    continue;
+                const QByteArray candidate(entry->d_name);
+                if (!found || candidate < *found)
+                    found = candidate;
+            }
+        }
+        return found;
+    }
+
+private:
+    int fd_ = -1;
+};
+
+// The names of a built-in "c:\..." path, and the ways into it: "Program
+// Files" also as "Program Files (x86)".
+struct WindowsPath {
+    explicit WindowsPath(const QString &path)
+    {
+        const QStringList texts = path.mid(3).split(QLatin1Char('\\'), Qt::SkipEmptyParts);
+        for (const QString &text : texts)
+            names.push_back({text, QFile::encodeName(text)});
+        if (!texts.isEmpty() &&
+            texts[0].compare(QLatin1String("Program Files"), Qt::CaseInsensitive) == 0) {
+            const QString x86 = QStringLiteral("Program Files (x86)");
+            otherFirst = Name{x86, QFile::encodeName(x86)};
+        }
+    }
+    std::vector<Name> names;
+    std::optional<Name> otherFirst;
+};
+
+// Where `path` is below `drive`, and whether all of it is there; `hasDrive`
+// tells whether `drive` itself is a folder.
+QByteArray pathBelow(const QByteArray &drive, const WindowsPath &path, bool *found,
+                     bool *hasDrive = nullptr)
+{
+    const qsizetype count = qsizetype(path.names.size());
+    if (hasDrive)
+        *hasDrive = true;
+    // The way in that reaches deepest wins; on a tie the first.
+    QByteArray best = drive;
+    qsizetype bestDepth = count == 0 ? 0 : -1;
+    for (int way = 0; count > 0 && way < (path.otherFirst ? 2 : 1); ++way) {
+        QByteArray here = drive;
+        qsizetype depth = 0;
+        OpenFolder folder;
+        for (qsizetype i = 0; i < count; ++i) {
+            const Name &name = i == 0 && way == 1 ? *path.otherFirst : path.names[size_t(i)];
+            const bool last = i + 1 == count;
+            std::optional<QByteArray> entry;
+            if (i == 0 && !last) {
+                // Nearly always there as written: one step instead of a read.
+                folder = OpenFolder(AT_FDCWD, (drive + '/' + name.bytes).constData());
+                if (folder) {
+                    entry = name.bytes;
+                } else if (OpenFolder top(AT_FDCWD, drive.constData()); top) {
+                    entry = top.entryFor(name);
+                    if (entry)
+                        folder = OpenFolder(top.fd(), entry->constData());
+                } else if (hasDrive) {
+                    *hasDrive = false;
+                }
+            } else if (i == 0) {
+                if (OpenFolder top(AT_FDCWD, drive.constData()); top)
+                    entry = top.entryFor(name);
+            } else if (depth == i && folder) {
+                entry = folder.entryFor(name);
+                folder =
+                    entry && !last ? OpenFolder(folder.fd(), entry->constData()) : OpenFolder();
+            }
+            if (entry && depth == i)
+                ++depth;
+            here += '/' + (entry ? *entry : name.bytes);
+        }
+        if (hasDrive && !*hasDrive)
+            break;
+        if (depth > bestDepth) {
+            best = here;
+            bestDepth = depth;
+        }
+        if (depth == count)
+            break;
+    }
+    if (found)
+        *found = bestDepth == count;
+    return best;
+}
+
+// Read without QFile: the search may run before the application object
+// exists, on a thread of its own, where a QObject would claim to be the
+// program's main thread.
 QByteArray readConfig(const QByteArray &path)
 {
-    QFile file(QFile::decodeName(path));
-    return file.open(QIODevice::ReadOnly) ? file.read(MaxConfigBytes) : QByteArray();
+    QByteArray text;
+    const int fd = open(path.constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return text;
+    char buffer[16384];
+    ssize_t n;
+    while (text.size() < MaxConfigBytes && (n = read(fd, buffer, sizeof buffer)) != 0) {
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0) {
+            text.clear();
+            break;
+        }
+        text.append(buffer, n);
+    }
+    close(fd);
+    return text;
 }
 
 class PrefixSearch {
@@ -91,19 +249,19 @@ private:
     {
         if (budget_ <= 0)
             return Outcome::Stop;
-        struct stat drive;
-        if (!isFolder(prefix + "/drive_c", &drive))
-            return Outcome::NotPrefix;
-        // The same prefix reached again through a link or a second listing.
-        if (!seenPrefixes_.insert({drive.st_dev, drive.st_ino}).second)
+        // The same prefix named again, by a game configuration and a listing.
+        if (seenPrefixes_.contains(prefix))
             return Outcome::Prefix;
-        --budget_;
         bool found = false;
-        const QString prefixName = QFile::decodeName(prefix);
-        const QString folder = pathInPrefix(prefixName, windowsPath_, &found);
-        if (!found || !isFolder(QFile::encodeName(folder)))
+        bool hasDrive = true;
+        const QByteArray folder = pathBelow(prefix + "/drive_c", windowsPath_, &found, &hasDrive);
+        if (!hasDrive)
+            return Outcome::NotPrefix;
+        seenPrefixes_.insert(prefix);
+        --budget_;
+        if (!found || !isFolder(folder))
             return Outcome::Prefix;
-        found_ = prefixName;
+        found_ = QFile::decodeName(prefix);
         return Outcome::Found;
     }
 
@@ -198,8 +356,8 @@ private:
     bool playOnLinux() { return tryEach(home_ + "/.PlayOnLinux/wineprefix"); }
 
     const QByteArray home_;
-    const QString windowsPath_;
-    std::set<FolderId> seenPrefixes_;
+    const WindowsPath windowsPath_;
+    QSet<QByteArray> seenPrefixes_;
     std::set<FolderId> seenFolders_;
     int budget_ = MaxPrefixes;
     QString found_;
@@ -209,37 +367,8 @@ private:
 
 QString pathInPrefix(const QString &prefix, const QString &windowsPath, bool *found)
 {
-    const QStringList names = windowsPath.mid(3).split(QLatin1Char('\\'), Qt::SkipEmptyParts);
-    QStringList firstNames{names.value(0)};
-    if (firstNames[0].compare(QLatin1String("Program Files"), Qt::CaseInsensitive) == 0)
-        firstNames << QStringLiteral("Program Files (x86)");
     const QByteArray drive = QFile::encodeName(QDir::cleanPath(prefix)) + "/drive_c";
-
-    // The way in that reaches deepest wins; on a tie the first.
-    QByteArray best;
-    qsizetype bestDepth = -1;
-    for (const QString &first : firstNames) {
-        QByteArray path = drive;
-        qsizetype depth = 0;
-        for (qsizetype i = 0; i < names.size(); ++i) {
-            const QString &name = i == 0 ? first : names.at(i);
-            std::optional<QByteArray> entry;
-            if (depth == i)
-                entry = entryFor(path, name);
-            if (entry)
-                ++depth;
-            path += '/' + (entry ? *entry : QFile::encodeName(name));
-        }
-        if (depth > bestDepth) {
-            best = path;
-            bestDepth = depth;
-        }
-        if (depth == names.size())
-            break;
-    }
-    if (found)
-        *found = bestDepth == names.size();
-    return QFile::decodeName(best);
+    return QFile::decodeName(pathBelow(drive, WindowsPath(windowsPath), found));
 }
 
 QString findPrefixHolding(const QString &home, const QString &windowsPath)
