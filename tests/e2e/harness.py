@@ -221,7 +221,7 @@ def describe(accessible):
 class Program:
     """The program file started as a user would, in a scratch home."""
 
-    def __init__(self, path, home, cwd, log_path, screenshots, prefix):
+    def __init__(self, path, home, cwd, log_path, screenshots, prefix, wineprefix=True):
         self.home = home
         self.screenshots = screenshots
         self.prefix = prefix
@@ -234,6 +234,8 @@ class Program:
                    QT_QPA_PLATFORM="xcb", QT_ACCESSIBILITY="1",
                    QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1", QT_ENABLE_HIGHDPI_SCALING="0",
                    QT_SCALE_FACTOR="1")
+        if not wineprefix:
+            del env["WINEPREFIX"]  # the program looks for the game itself
         self.log = open(log_path, "wb")
         self.process = _start([path], cwd=cwd, env=env, stdout=self.log,
                               stderr=subprocess.STDOUT)

@@ -80,10 +80,10 @@ class Scenarios(unittest.TestCase):
         for ext, data in CONTENTS.items():
             write(os.path.join(folder, f"levl{number}.{ext}"), data)
 
-    def start(self):
+    def start(self, wineprefix=True):
         self.program = harness.Program(
             os.environ["VR_PROGRAM"], self.home, self.start_folder,
-            os.path.join(logs(), f"{self.name}.log"), screenshots(), self.name)
+            os.path.join(logs(), f"{self.name}.log"), screenshots(), self.name, wineprefix)
         main = self.program.window(TITLE, timeout=10)
         self.program.wait_focus("text", "Rename Levl")
         return main
@@ -188,6 +188,40 @@ class Scenarios(unittest.TestCase):
         self.assertEqual(names(self.start_folder), ["levl2001.DAT", "levl2131.HDR",
                                                     "levl2131.INF", "levl2131.VER"])
         self.assertFalse(os.path.exists(os.path.join(self.home, "wine")))
+
+    def test_proton_library(self):
+        """No WINEPREFIX: the game is in a Proton prefix of a second Steam
+        library, in "Program Files (x86)", its folders and files in other
+        letter cases than the built-in names."""
+        steam = os.path.join(self.home, ".local", "share", "Steam")
+        library = os.path.join(self.home, "SteamLibrary")
+        os.makedirs(os.path.join(steam, "steamapps", "compatdata", "10", "pfx", "drive_c"))
+        write(os.path.join(steam, "steamapps", "libraryfolders.vdf"),
+              f'"libraryfolders"\n{{\n\t"0"\n\t{{\n\t\t"path"\t\t"{steam}"\n\t}}\n'
+              f'\t"1"\n\t{{\n\t\t"path"\t\t"{library}"\n\t}}\n}}\n'.encode())
+        levels = os.path.join(library, "steamapps", "compatdata", "20", "pfx", "drive_c",
+                              "Program Files (x86)", "QUENMARK", "Vantorel", "Levels")
+        for ext, data in CONTENTS.items():
+            write(os.path.join(levels, f"levl2131.{ext.lower()}"), data)
+        write(os.path.join(levels, "LEVL2001.hdr"), b"kept")
+        self.level_files(self.start_folder)
+
+        main = self.start(wineprefix=False)
+        p = self.program
+        p.click(p.find(main, "push button", "Rename"))
+        self.dismiss("Rename levl2131.DAT to levl2001.DAT OK")
+        self.dismiss("Rename levl2131.HDR to levl2001.HDR Failed - To file already exists")
+        self.dismiss("Rename levl2131.VER to levl2001.VER OK")
+        self.no_message()
+        self.assertEqual(names(levels), ["LEVL2001.hdr", "levl2001.DAT", "levl2001.VER",
+                                         "levl2131.hdr", "levl2131.inf"])
+        self.assertEqual(read(os.path.join(levels, "levl2001.DAT")), CONTENTS["DAT"])
+        self.assertEqual(read(os.path.join(levels, "LEVL2001.hdr")), b"kept")
+        self.assertEqual(names(self.start_folder), sorted(f"levl2131.{e}" for e in CONTENTS))
+
+        viewer = self.open_viewer(main)
+        self.assertEqual(text_of(p.find(viewer, "text", "Log file path")),
+                         os.path.join(levels, "Renames.txt"))
 
     def open_viewer(self, main):
         self.program.menu(main, "File", "Renames", "Program")

@@ -1,6 +1,6 @@
 # Checks that the program installs as a complete desktop application: the
-# program, its desktop entry, its metadata, its icons and its licence, each
-# where a desktop looks for it, and nothing else.
+# program, its desktop entry, its metadata, its icons, its manual, changelog
+# and copyright file, each where a desktop looks for it, and nothing else.
 #
 # From the install rules:
 #   cmake -DBUILD_DIR=<build> -DSCRATCH=<dir> -DAPPSTREAM_ID=<id> [-DVERSION=<version>]
@@ -80,6 +80,11 @@ if(PACKAGE)
         endif()
     endforeach()
 
+    run(${dpkg_deb} --field ${DEB} Recommends)
+    if(NOT run_output MATCHES "(^|, )xdg-utils( |,|\n|$)")
+        fail("the package does not recommend xdg-utils, which \"Notepad\" needs")
+    endif()
+
     run(${dpkg_deb} --contents ${DEB})
     if(NOT run_output MATCHES "-rwxr-xr-x root/root +[0-9]+ [-0-9]+ [:0-9]+ ./usr/bin/vantorel-renamer\n")
         fail("the package does not hold usr/bin/vantorel-renamer as an executable owned by root")
@@ -99,7 +104,11 @@ endforeach()
 set(expected
     usr/bin/vantorel-renamer
     usr/share/applications/vantorel-renamer.desktop
-    usr/share/doc/vantorel-renamer/LICENSE
+    usr/share/doc/vantorel-renamer/changelog.gz
+    usr/share/doc/vantorel-renamer/copyright
+    usr/share/doc/vantorel-renamer/screenshots/main-window.png
+    usr/share/doc/vantorel-renamer/screenshots/viewer.png
+    usr/share/man/man1/vantorel-renamer.1.gz
     ${icons}
     usr/share/icons/hicolor/scalable/apps/vantorel-renamer.svg
     usr/share/metainfo/${APPSTREAM_ID}.metainfo.xml)
