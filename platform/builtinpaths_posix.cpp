@@ -5,6 +5,7 @@
 #include <QDir>
 
 #include <future>
+#include <system_error>
 
 namespace platform {
 
@@ -50,7 +51,11 @@ void beginGameSearch()
     if (!qEnvironmentVariableIsEmpty("WINEPREFIX"))
         return;
     const QString home = QDir::homePath();
-    search() = {home, std::async(std::launch::async, searchedPrefix, home).share()};
+    try {
+        search() = {home, std::async(std::launch::async, searchedPrefix, home).share()};
+    } catch (const std::system_error &) {
+        // No thread to spare: the first hostPath searches by itself.
+    }
 }
 
 QString hostPath(const QString &windowsPath)

@@ -69,7 +69,7 @@ int renameIgnoringCase(const fs::path &from, const fs::path &to)
 
     // A case-only rename of the source onto itself is no clash.
     const fs::path toFolder = folderOf(to);
-    const bool oneFolder = sameFolder(fromFolder, toFolder);
+    const bool oneFolder = fromFolder == toFolder || sameFolder(fromFolder, toFolder);
     for (const std::string &variant : caseVariants(toFolder, to.filename()))
         if (!oneFolder || variant != source.filename().native())
             return FileAlreadyExists;

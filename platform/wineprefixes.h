@@ -15,7 +15,9 @@ QString pathInPrefix(const QString &prefix, const QString &windowsPath, bool *fo
 // The first Wine prefix under `home` whose drive holds the folder
 // `windowsPath`, looked for where Wine, Steam's Proton, Lutris, Bottles,
 // Heroic and PlayOnLinux keep their prefixes, in that order; empty when none
-// does. Silent, and bounded: each folder is entered once, links included.
+// does. Silent, and bounded: each library and each folder searched below is
+// entered once whatever links lead to it, and at most 4096 prefixes are
+// looked into.
 QString findPrefixHolding(const QString &home, const QString &windowsPath);
 
 } // namespace platform

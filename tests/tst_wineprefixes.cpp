@@ -44,6 +44,7 @@ private slots:
         const QString nothing = ".wine/" + levels;
         const QString libraries = steam + "/steamapps/libraryfolders.vdf = ";
 
+        QTest::newRow("fresh home") << QStringList{} << "" << nothing;
         QTest::newRow("nowhere") << QStringList{".wine/drive_c/", steam + proton + "/drive_c/"}
                                  << "" << nothing;
         QTest::newRow("wine first") << QStringList{game(".wine"), game(steam + proton)} << ""
