@@ -1,4 +1,5 @@
 #include "builtinpaths.h"
+#include "frmabout.h"
 #include "logtextbox.h"
 #include "messagerecorder.h"
 #include "renamer.h"
@@ -11,8 +12,8 @@
 #include <QApplication>
 #include <QCalendarWidget>
 #include <QCheckBox>
-#include <QFileSystemModel>
 #include <QLineEdit>
+#include <QMenuBar>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
@@ -60,7 +61,11 @@ class TestRenamer : public QObject {
     }
 
 private slots:
-    void initTestCase() { startFolder = QDir::currentPath(); }
+    void initTestCase()
+    {
+        startFolder = QDir::currentPath();
+        windowing::useDialogFont();
+    }
 
     void init()
     {
@@ -82,9 +87,6 @@ private slots:
         MessageRecorder recorder;
         window();
         QCOMPARE(QDir::currentPath(), levels);
-        auto *folders = child<QTreeView>(window(), "Folderlist1");
-        auto *model = qobject_cast<QFileSystemModel *>(folders->model());
-        QCOMPARE(model->filePath(folders->currentIndex()), levels);
         QCOMPARE(child<QLineEdit>(window(), "LevlNo")->text(), QString("2131"));
         QCOMPARE(child<QLineEdit>(window(), "tolevelNO")->text(), QString("2001"));
         QVERIFY(!Single<Renames>::isLoaded()); // nothing the first screen does not need
@@ -222,6 +224,61 @@ private slots:
         QCOMPARE(recorder.messages.size(), 3 * 2); // no level files here
     }
 
+    // The folder list holds the current folder's parent folders, the folder
+    // and its subfolders, nothing beside them; opening a folder moves the
+    // list there and leaves the current folder alone.
+    void folderList()
+    {
+        for (const char *folder : {"/A/deeper", "/b sub", "/../sibling"})
+            QVERIFY(QDir().mkpath(levels + folder));
+        QVERIFY(writeFile(levels + "/levl2131.DAT", "x"));
+        auto *list = child<QTreeView>(window(), "Folderlist1");
+        const auto shown = [list] {
+            QStringList rows;
+            for (QModelIndex row = list->model()->index(0, 0); row.isValid();
+                 row = list->indexBelow(row))
+                rows << row.data(Qt::UserRole).toString();
+            return rows;
+        };
+        QStringList parents;
+        for (QDir up(levels); up.cdUp();)
+            parents.prepend(up.absolutePath());
+        QCOMPARE(shown(), parents + QStringList({levels, levels + "/A", levels + "/b sub"}));
+        QCOMPARE(list->currentIndex().data(Qt::UserRole).toString(), levels);
+
+        list->setFocus();
+        list->setCurrentIndex(list->indexBelow(list->currentIndex()));
+        QTest::keyClick(list, Qt::Key_Return);
+        QCOMPARE(shown(), parents + QStringList({levels, levels + "/A", levels + "/A/deeper"}));
+        QCOMPARE(list->currentIndex().data().toString(), QString("A"));
+        QCOMPARE(QDir::currentPath(), levels);
+    }
+
+    // "Program" and "About" bring their window back from wherever the user put it.
+    void showBringsBackAMinimizedWindow_data()
+    {
+        QTest::addColumn<QString>("command");
+        QTest::newRow("Program") << "Program1";
+        QTest::newRow("About") << "About1";
+    }
+    void showBringsBackAMinimizedWindow()
+    {
+        QFETCH(QString, command);
+        Single<Renamer>::show();
+        trigger(qPrintable(command));
+        QPointer<QWidget> shown = command == "About1"
+                                      ? static_cast<QWidget *>(&Single<frmAbout>::get())
+                                      : static_cast<QWidget *>(&Single<Renames>::get());
+        QVERIFY(QTest::qWaitForWindowActive(shown));
+        shown->showMinimized();
+        QVERIFY(shown->isMinimized());
+        trigger(qPrintable(command));
+        QVERIFY(shown);
+        QVERIFY(!shown->isMinimized());
+        QVERIFY(QTest::qWaitForWindowActive(shown));
+        QCOMPARE(countTopLevel([](QWidget *w) { return w->isVisible(); }), 2);
+    }
+
     void keyboard()
     {
         MessageRecorder recorder;
@@ -240,6 +297,14 @@ private slots:
             QTest::keyClick(child<QWidget>(window(), "LevlNo"), key);
         QVERIFY(recorder.messages.isEmpty());
         QVERIFY(window().isVisible());
+
+        // Alt alone selects the first menu, and the menu bar shows it.
+        QMenuBar *menus = window().menuBar();
+        const QImage plain = menus->grab().toImage();
+        QTest::keyClick(child<QWidget>(window(), "LevlNo"), Qt::Key_Alt);
+        QVERIFY(menus->activeAction());
+        QCOMPARE(menus->activeAction()->text(), QString("File"));
+        QVERIFY(menus->grab().toImage() != plain);
     }
 
     void windowsOpenCentred_data()

@@ -1,8 +1,12 @@
 #pragma once
 
+#include <QObject>
 #include <QRect>
 #include <QSize>
+#include <functional>
+#include <vector>
 
+class QFont;
 class QWidget;
 
 namespace windowing {
@@ -25,6 +29,44 @@ constexpr QSize twipsSize(int width, int height)
 {
     return QSize(twips(width), twips(height));
 }
+
+// How much a layout drawn for the 8-point dialog font grows for `font`: 1 for
+// that font and anything smaller, else the font's height over the height of
+// the same family at 8 points, as dialogs grew with the large-fonts setting.
+qreal fontScale(const QFont &font);
+
+// A rectangle in twips, in pixels at `scale`; at 1 exactly twipsRect().
+QRect scaledTwipsRect(const QRect &twipsRect, qreal scale);
+
+// The fixed layout of one window, given in twips: it places the controls,
+// sizes their parent, and does both again, scaled, whenever the parent's font
+// changes (a platform theme may apply its font after the windows exist), so
+// that no caption, calendar or text loses its room.
+class TwipsLayout : public QObject {
+public:
+    // `client` holds the controls; its size is fixed to `clientTwips`.
+    TwipsLayout(QWidget &client, QSize clientTwips);
+
+    // Places `control` now and after every font change.
+    void place(QWidget &control, QRect twipsRect);
+    // Runs after every placing, with the scale, for what depends on it.
+    void setAdjuster(std::function<void(qreal scale)> adjust);
+
+    QWidget *client() const { return &client_; }
+    qreal scale() const { return scale_; }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void apply();
+
+    QWidget &client_;
+    QSize clientTwips_;
+    std::vector<std::pair<QWidget *, QRect>> controls_;
+    std::function<void(qreal)> adjust_;
+    qreal scale_ = 1;
+};
 
 // Widens a captioned control whose caption the platform's font draws wider
 // than the layout allows, so that no caption is cut off. A right-aligned
