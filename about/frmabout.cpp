@@ -4,10 +4,12 @@
 #include "services.h"
 #include "singlewindow.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QFrame>
 #include <QLabel>
 #include <QPushButton>
+#include <cmath>
 
 using windowing::TwipsLayout;
 
@@ -35,6 +37,20 @@ QLabel *place(TwipsLayout &form, const char *name, const QString &caption, QRect
     }
     return label;
 }
+
+// WCAG's relative luminance of a colour.
+qreal luminance(const QColor &colour)
+{
+    const auto linear = [](qreal v) {
+        return v <= 0.03928 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4);
+    };
+    return 0.2126 * linear(colour.redF()) + 0.7152 * linear(colour.greenF()) +
+           0.0722 * linear(colour.blueF());
+}
+
+// Black text on a background of this luminance or more has a contrast of at
+// least 4.5:1, what readable text needs.
+constexpr qreal LightEnoughForBlack = 0.175;
 
 // Lets a wrapped caption grow downwards, up to the bottom of the window, rather
 // than lose its last line when the platform's font is taller than the layout's.
@@ -100,8 +116,37 @@ frmAbout::frmAbout(QWidget *parent)
             windowing::applicationIcon().pixmap(QSize(32, 32) * scale, devicePixelRatioF()));
     });
 
+    keepTextsReadable();
     connect(cmdOK, &QPushButton::clicked, this, &frmAbout::on_cmdOK_clicked);
     cmdOK->setFocus();
+}
+
+// The texts are black; a dark palette gets them a light background, the
+// palette's own light text colour where that is light enough, and every
+// other text of the window turns dark on it too.
+void frmAbout::keepTextsReadable()
+{
+    if (choosingPalette_)
+        return;
+    choosingPalette_ = true;
+    QPalette palette = QApplication::palette(this);
+    if (luminance(palette.color(QPalette::Window)) >= LightEnoughForBlack) {
+        setPalette(QPalette());
+    } else {
+        const QColor light = palette.color(QPalette::WindowText);
+        palette.setColor(QPalette::Window,
+                         luminance(light) >= LightEnoughForBlack ? light : QColor(Qt::white));
+        palette.setColor(QPalette::WindowText, Qt::black);
+        setPalette(palette);
+    }
+    choosingPalette_ = false;
+}
+
+void frmAbout::changeEvent(QEvent *event)
+{
+    if (event->type() == QEvent::ApplicationPaletteChange || event->type() == QEvent::PaletteChange)
+        keepTextsReadable();
+    QDialog::changeEvent(event);
 }
 
 void frmAbout::onLoad()
