@@ -15,6 +15,7 @@
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -329,26 +330,81 @@ private slots:
                  qPrintable(QString("off by %1, %2").arg(offset.x()).arg(offset.y())));
     }
 
-    void notepadStartsAnEditorEachTime()
+    // "Notepad" starts the desktop's editor for plain text on the default log,
+    // there or not yet, each time, with the path as one argument and no shell.
+    void notepadStartsTheDefaultEditor_data()
     {
+        QTest::addColumn<QString>("defaults");    // text/plain in mimeapps.list
+        QTest::addColumn<QStringList>("entries"); // file name, then its lines
+        QTest::addColumn<bool>("logExists");
+        QTest::addColumn<QStringList>("command"); // "EDITOR", "LOG" stand for the paths
+        const QStringList plain = {"fake.desktop", "Type=Application", R"(Exec="EDITOR" %f)"};
+        QTest::newRow("no log yet")
+            << "fake.desktop" << plain << false << QStringList{"EDITOR", "LOG"};
+        QTest::newRow("quoted program, URL list, icon and percent")
+            << "fake.desktop"
+            << QStringList{"fake.desktop", "Type=Application", "Icon=pen",
+                           R"(Exec="EDITOR" "--new window" %i %U 100%%)"}
+            << true << QStringList{"EDITOR", "--new window", "--icon", "pen", "LOG", "100%"};
+        QTest::newRow("missing, hidden and unrunnable entries skipped")
+            << "gone.desktop;hidden.desktop;tried.desktop;fake.desktop"
+            << QStringList{"hidden.desktop",   "Type=Application",
+                           "Hidden=true",      "Exec=EDITOR",
+                           "[next]",           "tried.desktop",
+                           "Type=Application", "TryExec=no-such-editor",
+                           "Exec=EDITOR",      "[next]"} +
+                   plain
+            << false << QStringList{"EDITOR", "LOG"};
+        QTest::newRow("no editor at all") << "" << QStringList() << false << QStringList();
+    }
+    void notepadStartsTheDefaultEditor()
+    {
+        QFETCH(QString, defaults);
+        QFETCH(QStringList, entries);
+        QFETCH(bool, logExists);
+        QFETCH(QStringList, command);
+        QTemporaryDir xdg;
+        for (const char *name :
+             {"XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_CONFIG_DIRS", "XDG_DATA_DIRS"})
+            qputenv(name, (xdg.path() + "/" + name).toUtf8());
+        const QString editor = xdg.path() + "/my editors/fake-editor";
+        QVERIFY(QDir().mkpath(xdg.path() + "/my editors"));
+        QVERIFY(writeFile(editor, "#!/bin/sh\n"));
+        QVERIFY(QFile::setPermissions(editor, QFile::ReadOwner | QFile::ExeOwner));
+        const QString applications = xdg.path() + "/XDG_DATA_HOME/applications";
+        QVERIFY(QDir().mkpath(applications));
+        QVERIFY(QDir().mkpath(xdg.path() + "/XDG_CONFIG_HOME"));
+        QVERIFY(writeFile(xdg.path() + "/XDG_CONFIG_HOME/mimeapps.list",
+                          "[Default Applications]\ntext/plain=" + defaults.toUtf8() + "\n"));
+        for (const QString &entry : entries.join('\n').split("[next]\n", Qt::SkipEmptyParts)) {
+            QStringList lines = entry.split('\n', Qt::SkipEmptyParts);
+            const QString name = lines.takeFirst();
+            QVERIFY(writeFile(
+                applications + "/" + name,
+                ("[Desktop Entry]\n" + lines.join('\n').replace("EDITOR", editor)).toUtf8()));
+        }
+        const QString log = platform::hostPath(QString::fromUtf16(platform::DefaultLogPath));
+        if (logExists)
+            QVERIFY(writeFile(log, "a\r\n"));
+        QStringList expected;
+        for (const QString &part : command)
+            expected << (part == "EDITOR" ? editor : part == "LOG" ? log : part);
+
         QList<QStringList> started;
         platform::setProgramStarter([&](const QString &program, const QStringList &arguments) {
             started << (QStringList{program} + arguments);
-            return true;
+            return !QStandardPaths::findExecutable(program).isEmpty();
         });
         MessageRecorder recorder;
         trigger("Notepad1");
         trigger("Notepad1");
-        const QString log = platform::hostPath(QString::fromUtf16(platform::DefaultLogPath));
-        QCOMPARE(started.size(), 2);
-        QCOMPARE(started.at(0).mid(1), QStringList{log});
-        QCOMPARE(started.at(1), started.at(0));
-        QVERIFY(recorder.messages.isEmpty());
-
-        platform::setProgramStarter([](const QString &, const QStringList &) { return false; });
-        trigger("Notepad1");
-        QCOMPARE(recorder.messages, QStringList{"The text editor could not be started."});
         platform::setProgramStarter({});
+        if (expected.isEmpty()) {
+            QCOMPARE(recorder.messages, QStringList(2, "The text editor could not be started."));
+        } else {
+            QCOMPARE(started, QList<QStringList>({expected, expected}));
+            QVERIFY(recorder.messages.isEmpty());
+        }
         QVERIFY(window().isEnabled());
     }
 
