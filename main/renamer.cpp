@@ -63,6 +63,16 @@ QPushButton *commandButton(TwipsLayout &layout, const char *name, const QString 
     return button;
 }
 
+// The folder list draws its folders indented under their parents, without
+// branch lines or expand marks: every folder shown is open.
+class FolderTree : public QTreeView {
+public:
+    using QTreeView::QTreeView;
+
+protected:
+    void drawBranches(QPainter *, const QRect &, const QModelIndex &) const override {}
+};
+
 // Where a row of the folder list leads.
 constexpr int FolderPathRole = Qt::UserRole;
 
@@ -127,7 +137,7 @@ Renamer::Renamer(QWidget *parent) : QMainWindow(parent)
     tolevelNO->setAccessibleName(Label1->text());
 
     folders = new QStandardItemModel(this);
-    Folderlist1 = place<QTreeView>(*form, "Folderlist1", QRect(2400, 2760, 3015, 1440));
+    Folderlist1 = place<FolderTree>(*form, "Folderlist1", QRect(2400, 2760, 3015, 1440));
     Folderlist1->setModel(folders);
     Folderlist1->setAccessibleName(QStringLiteral("Folders"));
     Folderlist1->header()->hide();

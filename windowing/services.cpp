@@ -13,6 +13,7 @@
 #include <QScreen>
 #include <QStyleOptionMenuItem>
 #include <QWidget>
+#include <QWindow>
 #include <algorithm>
 #include <utility>
 
@@ -91,8 +92,16 @@ void centreOnScreen(QWidget &window)
 
 void bringToFront(QWidget &window)
 {
-    if (window.isMinimized())
+    if (window.isMinimized()) {
         window.setWindowState((window.windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);
+    } else if (window.windowHandle() && !window.windowHandle()->isExposed()) {
+        // Shaded, or on another workspace: the window manager has taken it
+        // off the screen, and Qt asks for no activation of a window that is
+        // not there. Shown afresh, the window manager puts it back here.
+        window.hide();
+        window.show();
+        window.setAttribute(Qt::WA_KeyboardFocusChange);
+    }
     window.show();
     window.raise();
     window.activateWindow();
