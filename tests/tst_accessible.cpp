@@ -52,6 +52,27 @@ private slots:
         QApplication::setFont(dialogFont);
     }
 
+    // The desktop's ordinary font sizes give way to the 8-point font the
+    // layouts are drawn for; a larger one is the user's choice and stays.
+    void ordinarySizesUseTheDialogFont_data()
+    {
+        QTest::addColumn<int>("desktop");
+        QTest::addColumn<int>("used");
+        QTest::newRow("9 pt") << 9 << 8;
+        QTest::newRow("10 pt") << 10 << 8;
+        QTest::newRow("12 pt") << 12 << 12;
+    }
+    void ordinarySizesUseTheDialogFont()
+    {
+        QFETCH(int, desktop);
+        QFETCH(int, used);
+        QFont font = QApplication::font();
+        font.setPointSize(desktop);
+        QApplication::setFont(font);
+        windowing::useDialogFont();
+        QCOMPARE(QApplication::font().pointSize(), used);
+    }
+
     // Whatever font the desktop gives, before the windows exist or after, no
     // caption, calendar or text is cut off and no control covers another.
     void nothingClipped_data()

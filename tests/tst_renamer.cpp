@@ -43,6 +43,7 @@ class TestRenamer : public QObject {
     QString startFolder;
     std::unique_ptr<QTemporaryDir> prefix;
     QString levels;
+    QFont dialogFont;
 
     Renamer &window() { return Single<Renamer>::get(); }
     void click(const char *name)
@@ -66,6 +67,7 @@ private slots:
     {
         startFolder = QDir::currentPath();
         windowing::useDialogFont();
+        dialogFont = QApplication::font();
     }
 
     void init()
@@ -80,6 +82,7 @@ private slots:
     void cleanup()
     {
         windowing::unloadAll();
+        QApplication::setFont(dialogFont);
         QDir::setCurrent(startFolder);
     }
 
@@ -311,12 +314,19 @@ private slots:
     void windowsOpenCentred_data()
     {
         QTest::addColumn<QString>("program");
-        QTest::newRow("main window") << "";
-        QTest::newRow("viewer") << "Program1";
+        QTest::addColumn<int>("points");
+        QTest::newRow("main window") << "" << 8;
+        QTest::newRow("viewer") << "Program1" << 8;
+        QTest::newRow("viewer larger than the screen") << "Program1" << 14;
     }
+    // Centred; one larger than the screen keeps its top-left corner on it.
     void windowsOpenCentred()
     {
         QFETCH(QString, program);
+        QFETCH(int, points);
+        QFont font = dialogFont;
+        font.setPointSize(points);
+        QApplication::setFont(font);
         Single<Renamer>::show();
         QWidget *shown = &window();
         if (!program.isEmpty()) {
@@ -324,10 +334,15 @@ private slots:
             shown = &Single<Renames>::get();
         }
         QVERIFY(QTest::qWaitForWindowExposed(shown));
-        const QPoint offset =
-            shown->frameGeometry().center() - shown->screen()->availableGeometry().center();
+        const QRect screen = shown->screen()->availableGeometry();
+        QRect centred = shown->frameGeometry();
+        centred.moveCenter(screen.center());
+        const QPoint expected(std::max(centred.left(), screen.left()),
+                              std::max(centred.top(), screen.top()));
+        const QPoint offset = shown->frameGeometry().topLeft() - expected;
         QVERIFY2(qAbs(offset.x()) <= 3 && qAbs(offset.y()) <= 3,
                  qPrintable(QString("off by %1, %2").arg(offset.x()).arg(offset.y())));
+        QVERIFY(screen.contains(shown->frameGeometry().topLeft()));
     }
 
     // "Notepad" starts the desktop's editor for plain text on the default log,
