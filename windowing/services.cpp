@@ -33,9 +33,10 @@ public:
                      const QWidget *widget) const override
     {
         // The menu bar has the focus only while the keyboard moves through it.
-        if (element == CE_MenuBarItem && (option->state & State_Selected) && widget &&
+        const auto *menuItem = qstyleoption_cast<const QStyleOptionMenuItem *>(option);
+        if (element == CE_MenuBarItem && menuItem && (option->state & State_Selected) && widget &&
             widget->hasFocus()) {
-            QStyleOptionMenuItem item = *qstyleoption_cast<const QStyleOptionMenuItem *>(option);
+            QStyleOptionMenuItem item = *menuItem;
             item.state |= State_Sunken;
             QProxyStyle::drawControl(element, &item, painter, widget);
             return;
@@ -102,7 +103,6 @@ void bringToFront(QWidget &window)
         window.show();
         window.setAttribute(Qt::WA_KeyboardFocusChange);
     }
-    window.show();
     window.raise();
     window.activateWindow();
 }

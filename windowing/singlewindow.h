@@ -39,14 +39,17 @@ public:
     static void show()
     {
         Window &window = get();
-        if (!window.isVisible()) {
-            centreOnScreen(window);
-            window.show();
-            // Its focus is drawn from the start, as after a Tab, so that a
-            // keyboard user sees where the focus is (showing resets this).
-            window.setAttribute(Qt::WA_KeyboardFocusChange);
+        if (window.isVisible()) {
+            bringToFront(window);
+            return;
         }
-        bringToFront(window);
+        centreOnScreen(window);
+        window.show();
+        // Its focus is drawn from the start, as after a Tab, so that a
+        // keyboard user sees where the focus is (showing resets this).
+        window.setAttribute(Qt::WA_KeyboardFocusChange);
+        window.raise();
+        window.activateWindow();
     }
 
     // Safe from inside one of the window's own commands: the widgets go
