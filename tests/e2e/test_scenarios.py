@@ -305,7 +305,9 @@ class Scenarios(unittest.TestCase):
             p.screenshot(main, "main")
             # The menus from the keyboard, which needs no coordinates: Alt
             # selects "File", Down opens it, Right opens "Renames".
-            p.key("alt", "Down", "Right", "Down", "Return")
+            p.key("alt")
+            p.screenshot(main, "menu-selected")
+            p.key("Down", "Right", "Down", "Return")
             viewer = p.window(VIEWER)
             p.wait_focus("push button", "Refreash")
             about = None
