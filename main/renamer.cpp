@@ -145,9 +145,12 @@ Renamer::Renamer(QWidget *parent) : QMainWindow(parent)
     Folderlist1->setRootIsDecorated(false);
     Folderlist1->setItemsExpandable(false);
     Folderlist1->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    // Opening a folder shows it in the list; the current folder stays.
-    connect(Folderlist1, &QTreeView::activated, this,
-            [this](const QModelIndex &row) { showFolder(row.data(FolderPathRole).toString()); });
+    // Opening a folder shows it in the list; the current folder stays. The
+    // list is rebuilt once the view has finished with the click or key.
+    connect(
+        Folderlist1, &QTreeView::activated, this,
+        [this](const QModelIndex &row) { showFolder(row.data(FolderPathRole).toString()); },
+        Qt::QueuedConnection);
     // The folder list is filled by the load step, once the current folder
     // is known, so that its folders are read only once.
 

@@ -236,6 +236,8 @@ private slots:
         for (const char *folder : {"/A/deeper", "/b sub", "/../sibling"})
             QVERIFY(QDir().mkpath(levels + folder));
         QVERIFY(writeFile(levels + "/levl2131.DAT", "x"));
+        Single<Renamer>::show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window()));
         auto *list = child<QTreeView>(window(), "Folderlist1");
         const auto shown = [list] {
             QStringList rows;
@@ -253,8 +255,12 @@ private slots:
         list->setFocus();
         list->setCurrentIndex(list->indexBelow(list->currentIndex()));
         QTest::keyClick(list, Qt::Key_Return);
-        QCOMPARE(shown(), parents + QStringList({levels, levels + "/A", levels + "/A/deeper"}));
+        QTRY_COMPARE(shown(), parents + QStringList({levels, levels + "/A", levels + "/A/deeper"}));
         QCOMPARE(list->currentIndex().data().toString(), QString("A"));
+        const QRect up = list->visualRect(list->indexAbove(list->currentIndex()));
+        QTest::mousePress(list->viewport(), Qt::LeftButton, {}, up.center());
+        QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, up.center());
+        QTRY_COMPARE(shown(), parents + QStringList({levels, levels + "/A", levels + "/b sub"}));
         QCOMPARE(QDir::currentPath(), levels);
     }
 
