@@ -8,6 +8,7 @@
 #include <QAccessible>
 #include <QApplication>
 #include <QCalendarWidget>
+#include <QFontDatabase>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMainWindow>
@@ -79,19 +80,29 @@ private slots:
     {
         QTest::addColumn<QString>("window");
         QTest::addColumn<int>("points");
+        QTest::addColumn<bool>("fixedPitch");
         QTest::addColumn<bool>("afterwards");
+        const struct {
+            int points;
+            bool fixedPitch;
+        } fonts[] = {{8, false}, {11, false}, {14, false}, {8, true}};
         for (const char *window : {"Renamer", "Renames", "frmAbout"})
-            for (int points : {8, 11, 14})
+            for (const auto &font : fonts)
                 for (bool afterwards : {false, true})
-                    QTest::addRow("%s %d pt %s", window, points, afterwards ? "after" : "before")
-                        << window << points << afterwards;
+                    QTest::addRow("%s %d pt%s %s", window, font.points,
+                                  font.fixedPitch ? " fixed pitch" : "",
+                                  afterwards ? "after" : "before")
+                        << window << font.points << font.fixedPitch << afterwards;
     }
     void nothingClipped()
     {
         QFETCH(QString, window);
         QFETCH(int, points);
+        QFETCH(bool, fixedPitch);
         QFETCH(bool, afterwards);
         QFont font = dialogFont;
+        if (fixedPitch)
+            font.setFamily(QFontDatabase::systemFont(QFontDatabase::FixedFont).family());
         font.setPointSize(points);
         if (!afterwards)
             QApplication::setFont(font);

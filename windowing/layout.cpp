@@ -1,5 +1,7 @@
 #include "layout.h"
 
+#include <QAbstractButton>
+#include <QApplication>
 #include <QEvent>
 #include <QFontMetricsF>
 #include <QLabel>
@@ -9,14 +11,39 @@
 namespace windowing {
 
 namespace {
-constexpr qreal DialogPointSize = 8;
+const QFont &dialogFont()
+{
+    static const QFont font = [] {
+        QFont desktop = QApplication::font();
+        desktop.setPointSize(8);
+        return desktop;
+    }();
+    return font;
+}
+
+// The captions of a window's controls, as its font draws them.
+QStringList captions(const std::vector<std::pair<QWidget *, QRect>> &controls)
+{
+    QStringList all;
+    for (const auto &[control, rect] : controls) {
+        if (const auto *label = qobject_cast<const QLabel *>(control))
+            all << label->text();
+        else if (const auto *button = qobject_cast<const QAbstractButton *>(control))
+            all << button->text();
+    }
+    return all;
+}
 } // namespace
 
-qreal fontScale(const QFont &font)
+qreal fontScale(const QFont &font, const QStringList &captions)
 {
-    QFont dialogFont = font;
-    dialogFont.setPointSizeF(DialogPointSize);
-    return std::max<qreal>(1, QFontMetricsF(font).height() / QFontMetricsF(dialogFont).height());
+    const QFontMetricsF now(font), drawn(dialogFont());
+    qreal scale = now.height() / drawn.height();
+    for (const QString &caption : captions) {
+        if (const qreal width = drawn.horizontalAdvance(caption); width > 0)
+            scale = std::max(scale, now.horizontalAdvance(caption) / width);
+    }
+    return std::max<qreal>(1, scale);
 }
 
 QRect scaledTwipsRect(const QRect &rect, qreal scale)
@@ -36,7 +63,8 @@ TwipsLayout::TwipsLayout(QWidget &client, QSize clientTwips)
 void TwipsLayout::place(QWidget &control, QRect twipsRect)
 {
     controls_.emplace_back(&control, twipsRect);
-    control.setGeometry(scaledTwipsRect(twipsRect, scale_));
+    // Its caption may need a larger scale for every control.
+    apply();
 }
 
 void TwipsLayout::setAdjuster(std::function<void(qreal)> adjust)
@@ -55,7 +83,7 @@ bool TwipsLayout::eventFilter(QObject *watched, QEvent *event)
 
 void TwipsLayout::apply()
 {
-    scale_ = fontScale(client_.font());
+    scale_ = fontScale(client_.font(), captions(controls_));
     client_.setFixedSize(scaledTwipsRect(QRect(QPoint(), clientTwips_), scale_).size());
     for (const auto &[control, rect] : controls_)
         control->setGeometry(scaledTwipsRect(rect, scale_));

@@ -3,6 +3,7 @@
 #include <QObject>
 #include <QRect>
 #include <QSize>
+#include <QStringList>
 #include <functional>
 #include <vector>
 
@@ -30,10 +31,12 @@ constexpr QSize twipsSize(int width, int height)
     return QSize(twips(width), twips(height));
 }
 
-// How much a layout drawn for the 8-point dialog font grows for `font`: 1 for
-// that font and anything smaller, else the font's height over the height of
-// the same family at 8 points, as dialogs grew with the large-fonts setting.
-qreal fontScale(const QFont &font);
+// How much a layout drawn for the 8-point dialog font grows for `font` and
+// the captions it shows: 1 for that font and anything smaller, else as much as
+// the font is taller, or draws any caption wider, than the dialog font, as
+// dialogs grew with the large-fonts setting. The dialog font is the desktop's
+// family at 8 points, as the first layout found it.
+qreal fontScale(const QFont &font, const QStringList &captions = {});
 
 // A rectangle in twips, in pixels at `scale`; at 1 exactly twipsRect().
 QRect scaledTwipsRect(const QRect &twipsRect, qreal scale);
