@@ -25,12 +25,16 @@ public slots:
     void reject() override;
 
 protected:
+    void changeEvent(QEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
 
 private slots:
     void on_cmdOK_clicked();
 
 private:
+    void keepTextsReadable();
+
+    bool choosingPalette_ = false;
     QLabel *picIcon;
     QLabel *lblTitle;
     QLabel *lblVersion;

@@ -15,79 +15,73 @@
 #include <QCloseEvent>
 #include <QDir>
 #include <QFile>
-#include <QFileIconProvider>
-#include <QFileSystemModel>
+#include <QFileInfo>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLayout>
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QStandardItemModel>
+#include <QStyle>
 #include <QTreeView>
 #include <limits>
 
-using windowing::twipsRect;
+using windowing::TwipsLayout;
 
 namespace {
+// Creates a control of the client area at its place in twips.
 template <class Control, class... Args>
-Control *place(QWidget *parent, const char *name, QRect geometry, Args &&...args)
+Control *place(TwipsLayout &layout, const char *name, QRect twips, Args &&...args)
 {
-    auto *control = new Control(std::forward<Args>(args)..., parent);
+    auto *control = new Control(std::forward<Args>(args)..., layout.client());
     control->setObjectName(QLatin1String(name));
-    control->setGeometry(geometry);
+    layout.place(*control, twips);
     return control;
 }
 
-QLineEdit *numberBox(QWidget *parent, const char *name, const QString &text, QRect geometry)
+QLineEdit *numberBox(TwipsLayout &layout, const char *name, const QString &text, QRect twips)
 {
-    auto *box = place<QLineEdit>(parent, name, geometry, text);
+    auto *box = place<QLineEdit>(layout, name, twips, text);
     box->setMaxLength(std::numeric_limits<int>::max());
     return box;
 }
 
-QCheckBox *extensionBox(QWidget *parent, const char *name, const QString &caption, bool ticked,
-                        QRect geometry)
+QCheckBox *extensionBox(TwipsLayout &layout, const char *name, const QString &caption, bool ticked,
+                        QRect twips)
 {
-    auto *box = place<QCheckBox>(parent, name, geometry, caption);
+    auto *box = place<QCheckBox>(layout, name, twips, caption);
     box->setChecked(ticked);
     return box;
 }
 
-QPushButton *commandButton(QWidget *parent, const char *name, const QString &caption,
-                           QRect geometry)
+QPushButton *commandButton(TwipsLayout &layout, const char *name, const QString &caption,
+                           QRect twips)
 {
-    auto *button = place<QPushButton>(parent, name, geometry, caption);
+    auto *button = place<QPushButton>(layout, name, twips, caption);
     button->setAutoDefault(false);
     return button;
 }
 
-// The folder list shows folders and drives only, so their kind picks the
-// icon and the type; the default provider looks every entry up in the MIME
-// database, which cost the start-up more than anything else of its own.
-class FolderIcons : public QFileIconProvider {
+// The folder list draws its folders indented under their parents, without
+// branch lines or expand marks: every folder shown is open.
+class FolderTree : public QTreeView {
 public:
-    FolderIcons() : folder_(QFileIconProvider::icon(Folder)), drive_(QFileIconProvider::icon(Drive))
-    {}
-    using QFileIconProvider::icon;
-    QIcon icon(const QFileInfo &info) const override { return info.isRoot() ? drive_ : folder_; }
-    QString type(const QFileInfo &info) const override
-    {
-        return info.isRoot()  ? QStringLiteral("Drive")
-               : info.isDir() ? QStringLiteral("Folder")
-                              : QStringLiteral("File");
-    }
+    using QTreeView::QTreeView;
 
-private:
-    const QIcon folder_;
-    const QIcon drive_;
+protected:
+    void drawBranches(QPainter *, const QRect &, const QModelIndex &) const override {}
 };
 
-// Never destroyed: the model's gatherer thread may ask for an icon up to the
-// moment the model itself goes.
-QAbstractFileIconProvider *folderIcons()
+// Where a row of the folder list leads.
+constexpr int FolderPathRole = Qt::UserRole;
+
+QStandardItem *folderRow(const QIcon &icon, const QString &name, const QString &path)
 {
-    static auto *icons = new FolderIcons;
-    return icons;
+    auto *row = new QStandardItem(icon, name);
+    row->setData(path, FolderPathRole);
+    row->setEditable(false);
+    return row;
 }
 
 std::filesystem::path nativeName(const QString &name)
@@ -104,67 +98,71 @@ Renamer::Renamer(QWidget *parent) : QMainWindow(parent)
 {
     setObjectName(QStringLiteral("Renamer"));
     setWindowTitle(windowing::applicationTitle());
-    setWindowIcon(QIcon(QStringLiteral(":/icons/vantorel-renamer.png")));
+    setWindowIcon(windowing::applicationIcon());
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                    Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
 
     auto *client = new QWidget(this);
     client->setObjectName(QStringLiteral("client"));
-    client->setFixedSize(windowing::twipsSize(5475, 4350));
+    auto *form = new TwipsLayout(*client, QSize(5475, 4350));
     setCentralWidget(client);
     layout()->setSizeConstraint(QLayout::SetFixedSize);
 
-    LOGO = place<QLabel>(client, "LOGO", twipsRect(120, 120, 5310, 1980));
-    LOGO->setPixmap(QPixmap(QStringLiteral(":/images/banner.png")));
+    LOGO = place<QLabel>(*form, "LOGO", QRect(120, 120, 5310, 1980));
+    LOGO->setScaledContents(true);
     LOGO->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     LOGO->setLineWidth(2);
     LOGO->setAccessibleName(QStringLiteral("Title banner"));
 
-    Renamelevl = place<QLabel>(client, "Renamelevl", twipsRect(120, 2160, 975, 255),
+    Renamelevl = place<QLabel>(*form, "Renamelevl", QRect(120, 2160, 975, 255),
                                QStringLiteral("Rename Levl"));
     Renamelevl->setAlignment(Qt::AlignRight | Qt::AlignTop);
-    LevlNo = numberBox(client, "LevlNo", QStringLiteral("2131"), twipsRect(1200, 2160, 975, 285));
+    LevlNo = numberBox(*form, "LevlNo", QStringLiteral("2131"), QRect(1200, 2160, 975, 285));
     Renamelevl->setBuddy(LevlNo);
     LevlNo->setAccessibleName(Renamelevl->text());
-    Renamebutton = commandButton(client, "Renamebutton", QStringLiteral("Rename"),
-                                 twipsRect(2400, 2160, 1335, 495));
-    Exitbutton = commandButton(client, "Exitbutton", QStringLiteral("Exit"),
-                               twipsRect(4080, 2160, 1335, 495));
-    DAT1 =
-        extensionBox(client, "DAT1", QStringLiteral(".DAT"), true, twipsRect(120, 2520, 735, 255));
-    HDR1 =
-        extensionBox(client, "HDR1", QStringLiteral(".HDR"), true, twipsRect(120, 2880, 735, 255));
-    VER1 =
-        extensionBox(client, "VER1", QStringLiteral(".VER"), true, twipsRect(120, 3240, 735, 255));
-    SETUP1 = extensionBox(client, "SETUP1", QStringLiteral(".Setup Infomation"), false,
-                          twipsRect(120, 3600, 1575, 255));
-    Label1 =
-        place<QLabel>(client, "Label1", twipsRect(120, 3960, 975, 255), QStringLiteral("To Levl"));
+    Renamebutton = commandButton(*form, "Renamebutton", QStringLiteral("Rename"),
+                                 QRect(2400, 2160, 1335, 495));
+    Exitbutton =
+        commandButton(*form, "Exitbutton", QStringLiteral("Exit"), QRect(4080, 2160, 1335, 495));
+    DAT1 = extensionBox(*form, "DAT1", QStringLiteral(".DAT"), true, QRect(120, 2520, 735, 255));
+    HDR1 = extensionBox(*form, "HDR1", QStringLiteral(".HDR"), true, QRect(120, 2880, 735, 255));
+    VER1 = extensionBox(*form, "VER1", QStringLiteral(".VER"), true, QRect(120, 3240, 735, 255));
+    SETUP1 = extensionBox(*form, "SETUP1", QStringLiteral(".Setup Infomation"), false,
+                          QRect(120, 3600, 1575, 255));
+    Label1 = place<QLabel>(*form, "Label1", QRect(120, 3960, 975, 255), QStringLiteral("To Levl"));
     Label1->setAlignment(Qt::AlignRight | Qt::AlignTop);
-    tolevelNO =
-        numberBox(client, "tolevelNO", QStringLiteral("2001"), twipsRect(1200, 3960, 975, 285));
+    tolevelNO = numberBox(*form, "tolevelNO", QStringLiteral("2001"), QRect(1200, 3960, 975, 285));
     Label1->setBuddy(tolevelNO);
     tolevelNO->setAccessibleName(Label1->text());
-    for (QWidget *captioned : {static_cast<QWidget *>(Renamelevl), static_cast<QWidget *>(Label1),
-                               static_cast<QWidget *>(DAT1), static_cast<QWidget *>(HDR1),
-                               static_cast<QWidget *>(VER1), static_cast<QWidget *>(SETUP1)})
-        windowing::widenToCaption(*captioned);
 
-    folders = new QFileSystemModel(this);
-    folders->setFilter(QDir::AllDirs | QDir::Drives | QDir::NoDotAndDotDot);
-    folders->setReadOnly(true);
-    folders->setIconProvider(folderIcons());
-    Folderlist1 = place<QTreeView>(client, "Folderlist1", twipsRect(2400, 2760, 3015, 1440));
+    folders = new QStandardItemModel(this);
+    Folderlist1 = place<FolderTree>(*form, "Folderlist1", QRect(2400, 2760, 3015, 1440));
     Folderlist1->setModel(folders);
     Folderlist1->setAccessibleName(QStringLiteral("Folders"));
-    for (int column = 1; column < folders->columnCount(); ++column)
-        Folderlist1->hideColumn(column);
     Folderlist1->header()->hide();
     Folderlist1->setIndentation(10);
+    Folderlist1->setRootIsDecorated(false);
+    Folderlist1->setItemsExpandable(false);
     Folderlist1->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    // Opening a folder shows it in the list; the current folder stays. The
+    // list is rebuilt once the view has finished with the click or key.
+    connect(
+        Folderlist1, &QTreeView::activated, this,
+        [this](const QModelIndex &row) { showFolder(row.data(FolderPathRole).toString()); },
+        Qt::QueuedConnection);
     // The folder list is filled by the load step, once the current folder
     // is known, so that its folders are read only once.
+
+    form->setAdjuster([this](qreal scale) {
+        for (QWidget *captioned :
+             {static_cast<QWidget *>(Renamelevl), static_cast<QWidget *>(Label1),
+              static_cast<QWidget *>(DAT1), static_cast<QWidget *>(HDR1),
+              static_cast<QWidget *>(VER1), static_cast<QWidget *>(SETUP1)})
+            windowing::widenToCaption(*captioned);
+        LOGO->setPixmap(windowing::picture(QStringLiteral(":/images/banner.png"),
+                                           QSize(350, 128) * scale, LOGO->devicePixelRatioF()));
+    });
 
     QWidget::setTabOrder(LevlNo, DAT1);
     QWidget::setTabOrder(DAT1, HDR1);
@@ -184,6 +182,7 @@ Renamer::Renamer(QWidget *parent) : QMainWindow(parent)
 
 void Renamer::buildMenus()
 {
+    windowing::showKeyboardSelection(*menuBar());
     QMenu *File1 = menuBar()->addMenu(QStringLiteral("File"));
     File1->setObjectName(QStringLiteral("File1"));
     QMenu *Renames1 = File1->addMenu(QStringLiteral("Renames"));
@@ -218,11 +217,30 @@ void Renamer::onLoad()
 
 void Renamer::showFolder(const QString &path)
 {
-    folders->setRootPath(path);
-    const QModelIndex folder = folders->index(path);
-    Folderlist1->setCurrentIndex(folder);
-    Folderlist1->expand(folder);
-    Folderlist1->scrollTo(folder, QAbstractItemView::PositionAtCenter);
+    const QString folder = QDir(path).absolutePath();
+    QStringList chain;
+    for (QDir up(folder);;) {
+        chain.prepend(up.absolutePath());
+        if (!up.cdUp())
+            break;
+    }
+    const QIcon open = style()->standardIcon(QStyle::SP_DirOpenIcon);
+    const QIcon closed = style()->standardIcon(QStyle::SP_DirClosedIcon);
+    folders->clear();
+    QStandardItem *parent = folders->invisibleRootItem();
+    for (const QString &step : std::as_const(chain)) {
+        const QString name = QFileInfo(step).fileName();
+        auto *row = folderRow(open, name.isEmpty() ? QDir::toNativeSeparators(step) : name, step);
+        parent->appendRow(row);
+        parent = row;
+    }
+    const QFileInfoList subfolders = QDir(folder).entryInfoList(
+        QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name | QDir::IgnoreCase | QDir::LocaleAware);
+    for (const QFileInfo &subfolder : subfolders)
+        parent->appendRow(folderRow(closed, subfolder.fileName(), subfolder.absoluteFilePath()));
+    Folderlist1->expandAll();
+    Folderlist1->setCurrentIndex(parent->index());
+    Folderlist1->scrollTo(parent->index(), QAbstractItemView::PositionAtCenter);
 }
 
 void Renamer::closeEvent(QCloseEvent *event)

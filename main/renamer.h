@@ -4,10 +4,10 @@
 
 class QAction;
 class QCheckBox;
-class QFileSystemModel;
 class QLabel;
 class QLineEdit;
 class QPushButton;
+class QStandardItemModel;
 class QTreeView;
 
 // The main window: the inputs of a rename, its commands and the menus that
@@ -50,5 +50,5 @@ private:
     QLabel *Label1;
     QLineEdit *tolevelNO;
     QTreeView *Folderlist1;
-    QFileSystemModel *folders;
+    QStandardItemModel *folders;
 };

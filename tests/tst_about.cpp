@@ -1,6 +1,7 @@
 #include "frmabout.h"
 #include "messagerecorder.h"
 #include "renamer.h"
+#include "services.h"
 #include "singlewindow.h"
 #include "support.h"
 
@@ -12,6 +13,7 @@
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
+#include <cmath>
 
 using windowing::Single;
 
@@ -39,6 +41,7 @@ void settle()
 class TestAbout : public QObject {
     Q_OBJECT
     QTemporaryDir prefix;
+    QPalette startPalette;
 
     void about() { child<QAction>(Single<Renamer>::get(), "About1")->trigger(); }
     // As the user sees it: the About window shown and active.
@@ -54,11 +57,13 @@ private slots:
         // The main window's load step looks for the levels folder in here.
         qputenv("WINEPREFIX", prefix.path().toUtf8());
         windowing::useDialogFont();
+        startPalette = QApplication::palette();
         Single<Renamer>::show();
     }
 
     void cleanup()
     {
+        QApplication::setPalette(startPalette);
         Single<frmAbout>::unload();
         settle();
     }
@@ -109,20 +114,74 @@ private slots:
         QCOMPARE(QApplication::focusWidget(), child<QPushButton>(window, "cmdOK"));
     }
 
-    // No caption is cut off by the platform's font.
-    void captionsFit()
+    // The texts stay black and readable (WCAG's 4.5:1 at least) in any palette,
+    // whether the desktop gives it before the window opens or while it is open.
+    void textsReadableInAnyPalette_data()
     {
+        QTest::addColumn<QColor>("window");
+        QTest::addColumn<QColor>("text");
+        QTest::addColumn<bool>("afterwards");
+        const QColor dark(0x2a, 0x2e, 0x32), light(0xef, 0xf0, 0xf1);
+        QTest::newRow("light") << light << dark << false;
+        QTest::newRow("dark before") << dark << light << false;
+        QTest::newRow("dark after") << dark << light << true;
+        QTest::newRow("middle grey after") << QColor(0x70, 0x70, 0x70) << light << true;
+    }
+    void textsReadableInAnyPalette()
+    {
+        QFETCH(QColor, window);
+        QFETCH(QColor, text);
+        QFETCH(bool, afterwards);
+        QPalette palette = startPalette;
+        palette.setColor(QPalette::Window, window);
+        palette.setColor(QPalette::WindowText, text);
+        if (!afterwards)
+            QApplication::setPalette(palette);
         about();
-        for (QLabel *label : Single<frmAbout>::get().findChildren<QLabel *>()) {
+        if (afterwards) {
+            QApplication::setPalette(palette);
+            QCoreApplication::processEvents();
+        }
+        const auto luminance = [](QColor c) {
+            const auto linear = [](qreal v) {
+                return v <= 0.03928 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4);
+            };
+            return 0.2126 * linear(c.redF()) + 0.7152 * linear(c.greenF()) +
+                   0.0722 * linear(c.blueF());
+        };
+        frmAbout &about = Single<frmAbout>::get();
+        const QColor background = about.palette().color(about.backgroundRole());
+        for (QLabel *label : about.findChildren<QLabel *>()) {
             if (label->text().isEmpty())
                 continue;
-            QVERIFY2(label->minimumSizeHint().width() <= label->width(), qPrintable(label->text()));
-            QVERIFY2(label->heightForWidth(label->width()) <= label->height(),
-                     qPrintable(label->text()));
-            QVERIFY(label->parentWidget()->rect().contains(label->geometry()));
+            const QColor ink = label->palette().color(label->foregroundRole());
+            const qreal lighter = std::max(luminance(ink), luminance(background));
+            const qreal darker = std::min(luminance(ink), luminance(background));
+            QVERIFY2((lighter + 0.05) / (darker + 0.05) >= 4.5, qPrintable(label->objectName()));
         }
-        QCOMPARE(child<QLabel>(Single<frmAbout>::get(), "Label1")->accessibleName(),
-                 QStringLiteral("vantorel-renamer@example.org"));
+        for (const char *black : {"lblTitle", "lblDescription", "lblDisclaimer"})
+            QCOMPARE(child<QLabel>(about, black)->palette().color(QPalette::WindowText),
+                     QColor(Qt::black));
+    }
+
+    // Dense screens get the pictures drawn at twice the size, not enlarged.
+    void picturesForDenseScreens_data()
+    {
+        QTest::addColumn<qreal>("ratio");
+        QTest::newRow("1") << 1.0;
+        QTest::newRow("2") << 2.0;
+    }
+    void picturesForDenseScreens()
+    {
+        QFETCH(qreal, ratio);
+        const QPixmap banner =
+            windowing::picture(QStringLiteral(":/images/banner.png"), QSize(350, 128), ratio);
+        QCOMPARE(banner.size(), QSize(350, 128) * ratio);
+        QCOMPARE(banner.deviceIndependentSize(), QSizeF(350, 128));
+        const QPixmap icon = windowing::applicationIcon().pixmap(QSize(32, 32), ratio);
+        QCOMPARE(icon.size(), QSize(32, 32) * ratio);
+        QCOMPARE(windowing::applicationIcon().availableSizes().size(),
+                 QDir(QStringLiteral(":/icons")).entryList().size());
     }
 
     // A second About command brings the same window forward and does not load it again.

@@ -1,9 +1,16 @@
 #include "frmabout.h"
 #include "renamer.h"
 #include "renames.h"
+#include "services.h"
 #include "singlewindow.h"
 
+#include <QAbstractButton>
 #include <QAccessible>
+#include <QApplication>
+#include <QCalendarWidget>
+#include <QFontDatabase>
+#include <QLabel>
+#include <QLineEdit>
 #include <QMainWindow>
 #include <QTemporaryDir>
 #include <QTest>
@@ -31,10 +38,113 @@ QWidget *windowNamed(const QString &window)
 class TestAccessible : public QObject {
     Q_OBJECT
     QTemporaryDir prefix;
+    QFont dialogFont;
 
 private slots:
-    void initTestCase() { qputenv("WINEPREFIX", prefix.path().toUtf8()); }
-    void cleanup() { windowing::unloadAll(); }
+    void initTestCase()
+    {
+        qputenv("WINEPREFIX", prefix.path().toUtf8());
+        windowing::useDialogFont();
+        dialogFont = QApplication::font();
+    }
+    void cleanup()
+    {
+        windowing::unloadAll();
+        QApplication::setFont(dialogFont);
+    }
+
+    // The desktop's ordinary font sizes give way to the 8-point font the
+    // layouts are drawn for; a larger one is the user's choice and stays.
+    void ordinarySizesUseTheDialogFont_data()
+    {
+        QTest::addColumn<int>("desktop");
+        QTest::addColumn<int>("used");
+        QTest::newRow("9 pt") << 9 << 8;
+        QTest::newRow("10 pt") << 10 << 8;
+        QTest::newRow("12 pt") << 12 << 12;
+    }
+    void ordinarySizesUseTheDialogFont()
+    {
+        QFETCH(int, desktop);
+        QFETCH(int, used);
+        QFont font = QApplication::font();
+        font.setPointSize(desktop);
+        QApplication::setFont(font);
+        windowing::useDialogFont();
+        QCOMPARE(QApplication::font().pointSize(), used);
+    }
+
+    // Whatever font the desktop gives, before the windows exist or after, no
+    // caption, calendar or text is cut off and no control covers another.
+    void nothingClipped_data()
+    {
+        QTest::addColumn<QString>("window");
+        QTest::addColumn<int>("points");
+        QTest::addColumn<bool>("fixedPitch");
+        QTest::addColumn<bool>("afterwards");
+        const struct {
+            int points;
+            bool fixedPitch;
+        } fonts[] = {{8, false}, {11, false}, {14, false}, {8, true}};
+        for (const char *window : {"Renamer", "Renames", "frmAbout"})
+            for (const auto &font : fonts)
+                for (bool afterwards : {false, true})
+                    QTest::addRow("%s %d pt%s %s", window, font.points,
+                                  font.fixedPitch ? " fixed pitch" : "",
+                                  afterwards ? "after" : "before")
+                        << window << font.points << font.fixedPitch << afterwards;
+    }
+    void nothingClipped()
+    {
+        QFETCH(QString, window);
+        QFETCH(int, points);
+        QFETCH(bool, fixedPitch);
+        QFETCH(bool, afterwards);
+        QFont font = dialogFont;
+        if (fixedPitch)
+            font.setFamily(QFontDatabase::systemFont(QFontDatabase::FixedFont).family());
+        font.setPointSize(points);
+        if (!afterwards)
+            QApplication::setFont(font);
+        QWidget *shown = windowNamed(window);
+        if (afterwards) {
+            QApplication::setFont(font);
+            QCoreApplication::processEvents(); // as the running program would
+        }
+        QCOMPARE(shown->font().pointSize(), points);
+        if (auto *main = qobject_cast<QMainWindow *>(shown))
+            shown = main->centralWidget();
+
+        QList<std::pair<QString, QRect>> drawn;
+        for (QWidget *control : shown->findChildren<QWidget *>(Qt::FindDirectChildrenOnly)) {
+            const QString name = control->objectName();
+            QVERIFY2(shown->rect().contains(control->geometry()), qPrintable(name));
+            QRect ink = control->geometry();
+            if (auto *label = qobject_cast<QLabel *>(control); label && !label->text().isEmpty()) {
+                const QRect room = label->contentsRect();
+                const int flags =
+                    int(label->alignment()) | (label->wordWrap() ? Qt::TextWordWrap : 0);
+                ink = label->fontMetrics()
+                          .boundingRect(room, flags, label->text())
+                          .translated(label->pos());
+                QVERIFY2(label->wordWrap() ? label->heightForWidth(room.width()) <= room.height()
+                                           : label->sizeHint().width() <= label->width(),
+                         qPrintable(name));
+            } else if (qobject_cast<QAbstractButton *>(control)) {
+                QVERIFY2(control->sizeHint().width() <= control->width(), qPrintable(name));
+            } else if (qobject_cast<QCalendarWidget *>(control)) {
+                QVERIFY2(control->minimumSizeHint().width() <= control->width() &&
+                             control->minimumSizeHint().height() <= control->height(),
+                         qPrintable(name));
+            } else if (qobject_cast<QLineEdit *>(control)) {
+                QVERIFY2(control->fontMetrics().height() <= control->contentsRect().height(),
+                         qPrintable(name));
+            }
+            for (const auto &[other, otherInk] : std::as_const(drawn))
+                QVERIFY2(!ink.intersects(otherInk), qPrintable(name + " covers " + other));
+            drawn.append({name, ink});
+        }
+    }
 
     void controlsAreNamed_data()
     {
@@ -59,6 +169,7 @@ private slots:
             {"Renames", "Month2", "To date"},
             {"frmAbout", "picIcon", "Application icon"},
             {"frmAbout", "cmdOK", "OK"},
+            {"frmAbout", "Label1", "vantorel-renamer@example.org"},
         };
         for (const auto &row : rows)
             QTest::addRow("%s %s", row[0], row[1]) << row[0] << row[1] << row[2];

@@ -1,4 +1,5 @@
 #include "builtinpaths.h"
+#include "frmabout.h"
 #include "logtextbox.h"
 #include "messagerecorder.h"
 #include "renamer.h"
@@ -11,9 +12,10 @@
 #include <QApplication>
 #include <QCalendarWidget>
 #include <QCheckBox>
-#include <QFileSystemModel>
 #include <QLineEdit>
+#include <QMenuBar>
 #include <QPushButton>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -41,6 +43,7 @@ class TestRenamer : public QObject {
     QString startFolder;
     std::unique_ptr<QTemporaryDir> prefix;
     QString levels;
+    QFont dialogFont;
 
     Renamer &window() { return Single<Renamer>::get(); }
     void click(const char *name)
@@ -60,7 +63,12 @@ class TestRenamer : public QObject {
     }
 
 private slots:
-    void initTestCase() { startFolder = QDir::currentPath(); }
+    void initTestCase()
+    {
+        startFolder = QDir::currentPath();
+        windowing::useDialogFont();
+        dialogFont = QApplication::font();
+    }
 
     void init()
     {
@@ -74,6 +82,7 @@ private slots:
     void cleanup()
     {
         windowing::unloadAll();
+        QApplication::setFont(dialogFont);
         QDir::setCurrent(startFolder);
     }
 
@@ -82,9 +91,6 @@ private slots:
         MessageRecorder recorder;
         window();
         QCOMPARE(QDir::currentPath(), levels);
-        auto *folders = child<QTreeView>(window(), "Folderlist1");
-        auto *model = qobject_cast<QFileSystemModel *>(folders->model());
-        QCOMPARE(model->filePath(folders->currentIndex()), levels);
         QCOMPARE(child<QLineEdit>(window(), "LevlNo")->text(), QString("2131"));
         QCOMPARE(child<QLineEdit>(window(), "tolevelNO")->text(), QString("2001"));
         QVERIFY(!Single<Renames>::isLoaded()); // nothing the first screen does not need
@@ -222,6 +228,67 @@ private slots:
         QCOMPARE(recorder.messages.size(), 3 * 2); // no level files here
     }
 
+    // The folder list holds the current folder's parent folders, the folder
+    // and its subfolders, nothing beside them; opening a folder moves the
+    // list there and leaves the current folder alone.
+    void folderList()
+    {
+        for (const char *folder : {"/A/deeper", "/b sub", "/../sibling"})
+            QVERIFY(QDir().mkpath(levels + folder));
+        QVERIFY(writeFile(levels + "/levl2131.DAT", "x"));
+        Single<Renamer>::show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window()));
+        auto *list = child<QTreeView>(window(), "Folderlist1");
+        const auto shown = [list] {
+            QStringList rows;
+            for (QModelIndex row = list->model()->index(0, 0); row.isValid();
+                 row = list->indexBelow(row))
+                rows << row.data(Qt::UserRole).toString();
+            return rows;
+        };
+        QStringList parents;
+        for (QDir up(levels); up.cdUp();)
+            parents.prepend(up.absolutePath());
+        QCOMPARE(shown(), parents + QStringList({levels, levels + "/A", levels + "/b sub"}));
+        QCOMPARE(list->currentIndex().data(Qt::UserRole).toString(), levels);
+
+        list->setFocus();
+        list->setCurrentIndex(list->indexBelow(list->currentIndex()));
+        QTest::keyClick(list, Qt::Key_Return);
+        QTRY_COMPARE(shown(), parents + QStringList({levels, levels + "/A", levels + "/A/deeper"}));
+        QCOMPARE(list->currentIndex().data().toString(), QString("A"));
+        const QRect up = list->visualRect(list->indexAbove(list->currentIndex()));
+        QTest::mousePress(list->viewport(), Qt::LeftButton, {}, up.center());
+        QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, up.center());
+        QTRY_COMPARE(shown(), parents + QStringList({levels, levels + "/A", levels + "/b sub"}));
+        QCOMPARE(QDir::currentPath(), levels);
+    }
+
+    // "Program" and "About" bring their window back from wherever the user put it.
+    void showBringsBackAMinimizedWindow_data()
+    {
+        QTest::addColumn<QString>("command");
+        QTest::newRow("Program") << "Program1";
+        QTest::newRow("About") << "About1";
+    }
+    void showBringsBackAMinimizedWindow()
+    {
+        QFETCH(QString, command);
+        Single<Renamer>::show();
+        trigger(qPrintable(command));
+        QPointer<QWidget> shown = command == "About1"
+                                      ? static_cast<QWidget *>(&Single<frmAbout>::get())
+                                      : static_cast<QWidget *>(&Single<Renames>::get());
+        QVERIFY(QTest::qWaitForWindowActive(shown));
+        shown->showMinimized();
+        QVERIFY(shown->isMinimized());
+        trigger(qPrintable(command));
+        QVERIFY(shown);
+        QVERIFY(!shown->isMinimized());
+        QVERIFY(QTest::qWaitForWindowActive(shown));
+        QCOMPARE(countTopLevel([](QWidget *w) { return w->isVisible(); }), 2);
+    }
+
     void keyboard()
     {
         MessageRecorder recorder;
@@ -240,17 +307,32 @@ private slots:
             QTest::keyClick(child<QWidget>(window(), "LevlNo"), key);
         QVERIFY(recorder.messages.isEmpty());
         QVERIFY(window().isVisible());
+
+        // Alt alone selects the first menu, and the menu bar shows it.
+        QMenuBar *menus = window().menuBar();
+        const QImage plain = menus->grab().toImage();
+        QTest::keyClick(child<QWidget>(window(), "LevlNo"), Qt::Key_Alt);
+        QVERIFY(menus->activeAction());
+        QCOMPARE(menus->activeAction()->text(), QString("File"));
+        QVERIFY(menus->grab().toImage() != plain);
     }
 
     void windowsOpenCentred_data()
     {
         QTest::addColumn<QString>("program");
-        QTest::newRow("main window") << "";
-        QTest::newRow("viewer") << "Program1";
+        QTest::addColumn<int>("points");
+        QTest::newRow("main window") << "" << 8;
+        QTest::newRow("viewer") << "Program1" << 8;
+        QTest::newRow("viewer larger than the screen") << "Program1" << 14;
     }
+    // Centred; one larger than the screen keeps its top-left corner on it.
     void windowsOpenCentred()
     {
         QFETCH(QString, program);
+        QFETCH(int, points);
+        QFont font = dialogFont;
+        font.setPointSize(points);
+        QApplication::setFont(font);
         Single<Renamer>::show();
         QWidget *shown = &window();
         if (!program.isEmpty()) {
@@ -258,32 +340,92 @@ private slots:
             shown = &Single<Renames>::get();
         }
         QVERIFY(QTest::qWaitForWindowExposed(shown));
-        const QPoint offset =
-            shown->frameGeometry().center() - shown->screen()->availableGeometry().center();
+        const QRect screen = shown->screen()->availableGeometry();
+        QRect centred = shown->frameGeometry();
+        centred.moveCenter(screen.center());
+        const QPoint expected(std::max(centred.left(), screen.left()),
+                              std::max(centred.top(), screen.top()));
+        const QPoint offset = shown->frameGeometry().topLeft() - expected;
         QVERIFY2(qAbs(offset.x()) <= 3 && qAbs(offset.y()) <= 3,
                  qPrintable(QString("off by %1, %2").arg(offset.x()).arg(offset.y())));
+        QVERIFY(screen.contains(shown->frameGeometry().topLeft()));
     }
 
-    void notepadStartsAnEditorEachTime()
+    // "Notepad" starts the desktop's editor for plain text on the default log,
+    // there or not yet, each time, with the path as one argument and no shell.
+    void notepadStartsTheDefaultEditor_data()
     {
+        QTest::addColumn<QString>("defaults");    // text/plain in mimeapps.list
+        QTest::addColumn<QStringList>("entries"); // file name, then its lines
+        QTest::addColumn<bool>("logExists");
+        QTest::addColumn<QStringList>("command"); // "EDITOR", "LOG" stand for the paths
+        const QStringList plain = {"fake.desktop", "Type=Application", R"(Exec="EDITOR" %f)"};
+        QTest::newRow("no log yet")
+            << "fake.desktop" << plain << false << QStringList{"EDITOR", "LOG"};
+        QTest::newRow("quoted program, URL list, icon and percent")
+            << "fake.desktop"
+            << QStringList{"fake.desktop", "Type=Application", "Icon=pen",
+                           R"(Exec="EDITOR" "--new window" %i %U 100%%)"}
+            << true << QStringList{"EDITOR", "--new window", "--icon", "pen", "LOG", "100%"};
+        QTest::newRow("missing, hidden and unrunnable entries skipped")
+            << "gone.desktop;hidden.desktop;tried.desktop;fake.desktop"
+            << QStringList{"hidden.desktop",   "Type=Application",
+                           "Hidden=true",      "Exec=EDITOR",
+                           "[next]",           "tried.desktop",
+                           "Type=Application", "TryExec=no-such-editor",
+                           "Exec=EDITOR",      "[next]"} +
+                   plain
+            << false << QStringList{"EDITOR", "LOG"};
+        QTest::newRow("no editor at all") << "" << QStringList() << false << QStringList();
+    }
+    void notepadStartsTheDefaultEditor()
+    {
+        QFETCH(QString, defaults);
+        QFETCH(QStringList, entries);
+        QFETCH(bool, logExists);
+        QFETCH(QStringList, command);
+        QTemporaryDir xdg;
+        for (const char *name :
+             {"XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_CONFIG_DIRS", "XDG_DATA_DIRS"})
+            qputenv(name, (xdg.path() + "/" + name).toUtf8());
+        const QString editor = xdg.path() + "/my editors/fake-editor";
+        QVERIFY(QDir().mkpath(xdg.path() + "/my editors"));
+        QVERIFY(writeFile(editor, "#!/bin/sh\n"));
+        QVERIFY(QFile::setPermissions(editor, QFile::ReadOwner | QFile::ExeOwner));
+        const QString applications = xdg.path() + "/XDG_DATA_HOME/applications";
+        QVERIFY(QDir().mkpath(applications));
+        QVERIFY(QDir().mkpath(xdg.path() + "/XDG_CONFIG_HOME"));
+        QVERIFY(writeFile(xdg.path() + "/XDG_CONFIG_HOME/mimeapps.list",
+                          "[Default Applications]\ntext/plain=" + defaults.toUtf8() + "\n"));
+        for (const QString &entry : entries.join('\n').split("[next]\n", Qt::SkipEmptyParts)) {
+            QStringList lines = entry.split('\n', Qt::SkipEmptyParts);
+            const QString name = lines.takeFirst();
+            QVERIFY(writeFile(
+                applications + "/" + name,
+                ("[Desktop Entry]\n" + lines.join('\n').replace("EDITOR", editor)).toUtf8()));
+        }
+        const QString log = platform::hostPath(QString::fromUtf16(platform::DefaultLogPath));
+        if (logExists)
+            QVERIFY(writeFile(log, "a\r\n"));
+        QStringList expected;
+        for (const QString &part : command)
+            expected << (part == "EDITOR" ? editor : part == "LOG" ? log : part);
+
         QList<QStringList> started;
         platform::setProgramStarter([&](const QString &program, const QStringList &arguments) {
             started << (QStringList{program} + arguments);
-            return true;
+            return !QStandardPaths::findExecutable(program).isEmpty();
         });
         MessageRecorder recorder;
         trigger("Notepad1");
         trigger("Notepad1");
-        const QString log = platform::hostPath(QString::fromUtf16(platform::DefaultLogPath));
-        QCOMPARE(started.size(), 2);
-        QCOMPARE(started.at(0).mid(1), QStringList{log});
-        QCOMPARE(started.at(1), started.at(0));
-        QVERIFY(recorder.messages.isEmpty());
-
-        platform::setProgramStarter([](const QString &, const QStringList &) { return false; });
-        trigger("Notepad1");
-        QCOMPARE(recorder.messages, QStringList{"The text editor could not be started."});
         platform::setProgramStarter({});
+        if (expected.isEmpty()) {
+            QCOMPARE(recorder.messages, QStringList(2, "The text editor could not be started."));
+        } else {
+            QCOMPARE(started, QList<QStringList>({expected, expected}));
+            QVERIFY(recorder.messages.isEmpty());
+        }
         QVERIFY(window().isEnabled());
     }
 

@@ -12,6 +12,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QStyleOptionButton>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextBlock>
@@ -63,6 +64,8 @@ class TestRenames : public QObject {
     QString path(const char *name) const { return dir.filePath(QString::fromLatin1(name)); }
 
 private slots:
+    void initTestCase() { windowing::useDialogFont(); }
+
     void cleanup()
     {
         FileOpenDialog::setChooser({});
@@ -292,6 +295,10 @@ private slots:
         Single<Renames>::show();
         QVERIFY(QTest::qWaitForWindowActive(&Single<Renames>::get()));
         QCOMPARE(QApplication::focusWidget()->objectName(), QString("OKButton"));
+        QStyleOptionButton focusShown;
+        focusShown.initFrom(QApplication::focusWidget());
+        QVERIFY(focusShown.state & QStyle::State_HasFocus);
+        QVERIFY(focusShown.state & QStyle::State_KeyboardFocusChange);
         QStringList order;
         for (int i = 0; i < 5; ++i) {
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);

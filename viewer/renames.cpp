@@ -17,16 +17,16 @@
 #include <limits>
 #include <new>
 
-using windowing::twipsRect;
+using windowing::TwipsLayout;
 
 namespace {
-QCalendarWidget *makeCalendar(QWidget *parent, const char *name, const QString &accessibleName,
-                              QRect geometry)
+QCalendarWidget *makeCalendar(TwipsLayout &form, const char *name, const QString &accessibleName,
+                              QRect twips)
 {
-    auto *calendar = new QCalendarWidget(parent);
+    auto *calendar = new QCalendarWidget(form.client());
     calendar->setObjectName(QLatin1String(name));
     calendar->setAccessibleName(accessibleName);
-    calendar->setGeometry(geometry);
+    form.place(*calendar, twips);
     calendar->setDateRange(QDate(1753, 1, 1), QDate(9999, 12, 31));
     calendar->setSelectedDate(QDate(2003, 7, 4));
     calendar->setVerticalHeaderFormat(QCalendarWidget::NoVerticalHeader);
@@ -43,11 +43,11 @@ QAccessibleInterface *accessibleWindow(const QString &className, QObject *object
     return nullptr;
 }
 
-QPushButton *makeButton(QWidget *parent, const char *name, const QString &caption, QRect geometry)
+QPushButton *makeButton(TwipsLayout &form, const char *name, const QString &caption, QRect twips)
 {
-    auto *button = new QPushButton(caption, parent);
+    auto *button = new QPushButton(caption, form.client());
     button->setObjectName(QLatin1String(name));
-    button->setGeometry(geometry);
+    form.place(*button, twips);
     button->setAutoDefault(false);
     return button;
 }
@@ -62,39 +62,39 @@ Renames::Renames(QWidget *parent)
     [[maybe_unused]] static const bool accessible =
         (QAccessible::installFactory(accessibleWindow), true);
     setWindowTitle(QStringLiteral("Renames done in this program. "));
-    setFixedSize(windowing::twipsSize(7020, 7935));
+    auto *form = new TwipsLayout(*this, QSize(7020, 7935));
 
     // Created in tab order.
     OKButton =
-        makeButton(this, "OKButton", QStringLiteral("Refreash"), twipsRect(2880, 5520, 1215, 375));
+        makeButton(*form, "OKButton", QStringLiteral("Refreash"), QRect(2880, 5520, 1215, 375));
     CancelButton =
-        makeButton(this, "CancelButton", QStringLiteral("Back"), twipsRect(2880, 5040, 1215, 375));
+        makeButton(*form, "CancelButton", QStringLiteral("Back"), QRect(2880, 5040, 1215, 375));
 
     Text1 = new viewer::LogTextBox(this);
     Text1->setObjectName(QStringLiteral("Text1"));
-    Text1->setGeometry(twipsRect(120, 120, 6735, 4815));
+    form->place(*Text1, QRect(120, 120, 6735, 4815));
     Text1->setAccessibleName(QStringLiteral("Renames log"));
     Text1->setText(QStringLiteral("There were no renames done in this program."));
 
     Month1 =
-        makeCalendar(this, "Month1", QStringLiteral("From date"), twipsRect(120, 5040, 2700, 2370));
+        makeCalendar(*form, "Month1", QStringLiteral("From date"), QRect(120, 5040, 2700, 2370));
     Month2 =
-        makeCalendar(this, "Month2", QStringLiteral("To date"), twipsRect(4200, 5040, 2700, 2370));
+        makeCalendar(*form, "Month2", QStringLiteral("To date"), QRect(4200, 5040, 2700, 2370));
 
     Label1 = new QLabel(QStringLiteral("FROM        TO"), this);
     Label1->setObjectName(QStringLiteral("Label1"));
-    Label1->setGeometry(twipsRect(2760, 6720, 1455, 375));
+    form->place(*Label1, QRect(2760, 6720, 1455, 375));
     Label1->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
 
     Text2 = new QLineEdit(platform::hostPath(QString::fromUtf16(platform::DefaultLogPath)), this);
     Text2->setObjectName(QStringLiteral("Text2"));
-    Text2->setGeometry(twipsRect(120, 7560, 6735, 285));
+    form->place(*Text2, QRect(120, 7560, 6735, 285));
     Text2->setAccessibleName(QStringLiteral("Log file path"));
     Text2->setMaxLength(std::numeric_limits<int>::max());
     Text2->setCursorPosition(0);
 
     Command1 =
-        makeButton(this, "Command1", QStringLiteral("Browse..."), twipsRect(2880, 7080, 1215, 375));
+        makeButton(*form, "Command1", QStringLiteral("Browse..."), QRect(2880, 7080, 1215, 375));
 
     connect(OKButton, &QPushButton::clicked, this, &Renames::on_OKButton_clicked);
     connect(CancelButton, &QPushButton::clicked, this, &Renames::on_CancelButton_clicked);

@@ -1,8 +1,13 @@
 #pragma once
 
+#include <QObject>
 #include <QRect>
 #include <QSize>
+#include <QStringList>
+#include <functional>
+#include <vector>
 
+class QFont;
 class QWidget;
 
 namespace windowing {
@@ -25,6 +30,46 @@ constexpr QSize twipsSize(int width, int height)
 {
     return QSize(twips(width), twips(height));
 }
+
+// How much a layout drawn for the 8-point dialog font grows for `font` and
+// the captions it shows: 1 for that font and anything smaller, else as much as
+// the font is taller, or draws any caption wider, than the dialog font, as
+// dialogs grew with the large-fonts setting. The dialog font is the desktop's
+// family at 8 points, as the first layout found it.
+qreal fontScale(const QFont &font, const QStringList &captions = {});
+
+// A rectangle in twips, in pixels at `scale`; at 1 exactly twipsRect().
+QRect scaledTwipsRect(const QRect &twipsRect, qreal scale);
+
+// The fixed layout of one window, given in twips: it places the controls,
+// sizes their parent, and does both again, scaled, whenever the parent's font
+// changes (a platform theme may apply its font after the windows exist), so
+// that no caption, calendar or text loses its room.
+class TwipsLayout : public QObject {
+public:
+    // `client` holds the controls; its size is fixed to `clientTwips`.
+    TwipsLayout(QWidget &client, QSize clientTwips);
+
+    // Places `control` now and after every font change.
+    void place(QWidget &control, QRect twipsRect);
+    // Runs after every placing, with the scale, for what depends on it.
+    void setAdjuster(std::function<void(qreal scale)> adjust);
+
+    QWidget *client() const { return &client_; }
+    qreal scale() const { return scale_; }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void apply();
+
+    QWidget &client_;
+    QSize clientTwips_;
+    std::vector<std::pair<QWidget *, QRect>> controls_;
+    std::function<void(qreal)> adjust_;
+    qreal scale_ = 1;
+};
 
 // Widens a captioned control whose caption the platform's font draws wider
 // than the layout allows, so that no caption is cut off. A right-aligned

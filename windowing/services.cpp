@@ -3,11 +3,18 @@
 #include "appidentity.h"
 
 #include <QApplication>
+#include <QDir>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QLayout>
+#include <QMenuBar>
 #include <QMessageBox>
+#include <QProxyStyle>
 #include <QScreen>
+#include <QStyleOptionMenuItem>
 #include <QWidget>
+#include <QWindow>
+#include <algorithm>
 #include <utility>
 
 namespace windowing {
@@ -19,6 +26,24 @@ void showMessageBox(const QString &text)
     box.setTextFormat(Qt::PlainText);
     box.exec();
 }
+
+class KeyboardSelectionStyle : public QProxyStyle {
+public:
+    void drawControl(ControlElement element, const QStyleOption *option, QPainter *painter,
+                     const QWidget *widget) const override
+    {
+        // The menu bar has the focus only while the keyboard moves through it.
+        const auto *menuItem = qstyleoption_cast<const QStyleOptionMenuItem *>(option);
+        if (element == CE_MenuBarItem && menuItem && (option->state & State_Selected) && widget &&
+            widget->hasFocus()) {
+            QStyleOptionMenuItem item = *menuItem;
+            item.state |= State_Sunken;
+            QProxyStyle::drawControl(element, &item, painter, widget);
+            return;
+        }
+        QProxyStyle::drawControl(element, option, painter, widget);
+    }
+};
 
 MessageSink &sink()
 {
@@ -60,16 +85,63 @@ void centreOnScreen(QWidget &window)
     // A window that was never shown has not sized itself to its layout yet.
     if (QLayout *layout = window.layout())
         layout->activate();
+    const QRect available = screen->availableGeometry();
     QRect frame = window.frameGeometry();
-    frame.moveCenter(screen->availableGeometry().center());
-    window.move(frame.topLeft());
+    frame.moveCenter(available.center());
+    window.move(std::max(frame.left(), available.left()), std::max(frame.top(), available.top()));
+}
+
+void bringToFront(QWidget &window)
+{
+    if (window.isMinimized()) {
+        window.setWindowState((window.windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);
+    } else if (window.windowHandle() && !window.windowHandle()->isExposed()) {
+        // Shaded, or on another workspace: the window manager has taken it
+        // off the screen, and Qt asks for no activation of a window that is
+        // not there. Shown afresh, the window manager puts it back here.
+        window.hide();
+        window.show();
+        window.setAttribute(Qt::WA_KeyboardFocusChange);
+    }
+    window.raise();
+    window.activateWindow();
 }
 
 void useDialogFont()
 {
+    constexpr qreal LargestOrdinaryPointSize = 10;
     QFont font = QApplication::font();
+    if (font.pointSizeF() > LargestOrdinaryPointSize)
+        return;
     font.setPointSize(8);
     QApplication::setFont(font);
+}
+
+void showKeyboardSelection(QMenuBar &menuBar)
+{
+    auto *style = new KeyboardSelectionStyle;
+    style->setParent(&menuBar);
+    menuBar.setStyle(style);
+}
+
+QIcon applicationIcon()
+{
+    QIcon icon;
+    const QDir icons(QStringLiteral(":/icons"));
+    for (const QString &name : icons.entryList({QStringLiteral("*.png")}, QDir::Files))
+        icon.addFile(icons.filePath(name));
+    return icon;
+}
+
+QPixmap picture(const QString &path, QSize size, qreal devicePixelRatio)
+{
+    QIcon sizes(path);
+    const QFileInfo file(path);
+    const QString doubled =
+        file.path() + u'/' + file.completeBaseName() + QStringLiteral("@2x.") + file.suffix();
+    if (QFileInfo::exists(doubled))
+        sizes.addFile(doubled);
+    return sizes.pixmap(size, devicePixelRatio);
 }
 
 } // namespace windowing

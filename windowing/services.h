@@ -1,8 +1,11 @@
 #pragma once
 
+#include <QIcon>
+#include <QPixmap>
 #include <QString>
 #include <functional>
 
+class QMenuBar;
 class QWidget;
 
 namespace windowing {
@@ -22,10 +25,31 @@ void setWaitPointer(QWidget &window, bool waiting);
 // Ends the program at once: every window closes, nothing is asked or saved.
 void endProgram();
 
-// Places a window that is about to be shown in the middle of its screen.
+// Places a window that is about to be shown in the middle of its screen; one
+// larger than the screen keeps its top-left corner, title bar and menus on it.
 void centreOnScreen(QWidget &window);
 
-// The windows' fixed layouts are drawn for an 8-point dialog font.
+// Brings a shown window to the front, restored if it is minimized, and
+// activated; the window manager then also unshades it or fetches it from
+// another workspace.
+void bringToFront(QWidget &window);
+
+// The windows' fixed layouts are drawn for an 8-point dialog font, which
+// stands in for the desktop's ordinary font sizes; a larger desktop font is the
+// user's choice of large fonts and is kept, and the layouts grow with it.
 void useDialogFont();
+
+// Lets the menu bar draw the menu that Alt or the arrow keys selected, which
+// some styles draw only while its menu is open.
+void showKeyboardSelection(QMenuBar &menuBar);
+
+// The application icon in every size the program carries, so that title
+// bars, task switchers and dense screens each get a sharp one.
+QIcon applicationIcon();
+
+// The picture at `path` for `size` device-independent pixels on a screen of
+// `devicePixelRatio`, taken from its twice-as-large "@2x" file where that is
+// sharper.
+QPixmap picture(const QString &path, QSize size, qreal devicePixelRatio);
 
 } // namespace windowing

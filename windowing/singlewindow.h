@@ -34,14 +34,20 @@ public:
 
     static bool isLoaded() { return window_ != nullptr; }
 
-    // Modeless and without an owner; a shown window comes to the front.
+    // Modeless and without an owner; a shown window comes to the front,
+    // restored from wherever the user or the window manager put it.
     static void show()
     {
         Window &window = get();
-        if (!window.isVisible()) {
-            centreOnScreen(window);
-            window.show();
+        if (window.isVisible()) {
+            bringToFront(window);
+            return;
         }
+        centreOnScreen(window);
+        window.show();
+        // Its focus is drawn from the start, as after a Tab, so that a
+        // keyboard user sees where the focus is (showing resets this).
+        window.setAttribute(Qt::WA_KeyboardFocusChange);
         window.raise();
         window.activateWindow();
     }

@@ -221,7 +221,7 @@ def describe(accessible):
 class Program:
     """The program file started as a user would, in a scratch home."""
 
-    def __init__(self, path, home, cwd, log_path, screenshots, prefix, wineprefix=True):
+    def __init__(self, path, home, cwd, log_path, screenshots, prefix, env=None):
         self.home = home
         self.screenshots = screenshots
         self.prefix = prefix
@@ -229,13 +229,17 @@ class Program:
         self.shots = 0
         runtime = os.path.join(home, "runtime")
         os.makedirs(runtime, mode=0o700, exist_ok=True)
+        env_overrides = env
         env = {k: v for k, v in os.environ.items() if not k.startswith("QT_")}
         env.update(HOME=home, WINEPREFIX=os.path.join(home, "wine"), XDG_RUNTIME_DIR=runtime,
                    QT_QPA_PLATFORM="xcb", QT_ACCESSIBILITY="1",
                    QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1", QT_ENABLE_HIGHDPI_SCALING="0",
                    QT_SCALE_FACTOR="1")
-        if not wineprefix:
-            del env["WINEPREFIX"]  # the program looks for the game itself
+        env.update(env_overrides or {})
+        # None takes a variable away: the program then looks for itself.
+        env = {k: v for k, v in env.items() if v is not None}
+        # Positions and sizes on the bus are in the program's scaled pixels.
+        self.scale = float(env["QT_SCALE_FACTOR"])
         self.log = open(log_path, "wb")
         self.process = _start([path], cwd=cwd, env=env, stdout=self.log,
                               stderr=subprocess.STDOUT)
@@ -362,11 +366,13 @@ class Program:
 
     def xid(self, window):
         """The X window behind an accessible window: same title, same place."""
-        found = subprocess.run(["xdotool", "search", "--onlyvisible", "--pid",
-                                str(self.process.pid), "--name", f"^{window.name}$"],
-                               capture_output=True, text=True, timeout=10).stdout.split()
+        # A window manager maps the window a moment after the program shows it.
+        found = wait_for(f"the X window of {describe(window)}", lambda: subprocess.run(
+            ["xdotool", "search", "--all", "--onlyvisible", "--pid", str(self.process.pid), "--name",
+             f"^{window.name}$"], capture_output=True, text=True, timeout=10).stdout.split())
         box = extents(window)
-        matching = [xid for xid in found if _geometry(xid) == box]
+        # A window manager's frame moves the window inside it: the title alone tells.
+        matching = found if len(found) == 1 else [xid for xid in found if _geometry(xid) == box]
         if len(matching) != 1:
             raise AssertionError(f"{len(matching)} X windows for {describe(window)} at {box}")
         return matching[0]
@@ -387,7 +393,7 @@ class Program:
     def screenshot(self, window, what):
         """Saves what the user sees of that window now."""
         self.shots += 1
-        x, y, width, height = extents(window)
+        x, y, width, height = (round(v * self.scale) for v in extents(window))
         name = f"{self.prefix}-{self.shots:02d}-{what}.png"
         subprocess.run(["import", "-window", "root", "-crop", f"{width}x{height}+{x}+{y}",
                         "+repage", os.path.join(self.screenshots, name)],
@@ -400,6 +406,38 @@ class Program:
     def output(self):
         with open(self.log_path, "rb") as log:
             return log.read().decode(errors="replace")
+
+
+def start_window_manager(log_folder):
+    """A small window manager on the display, for what only one does:
+    minimizing, shading, workspaces. It ends with the run."""
+    _start(["openbox", "--sm-disable"], stdout=subprocess.DEVNULL,
+           stderr=open(os.path.join(log_folder, "openbox.log"), "wb"))
+    wait_for("the window manager", lambda: "window id" in subprocess.run(
+        ["xprop", "-root", "_NET_SUPPORTING_WM_CHECK"], capture_output=True, text=True,
+        timeout=5).stdout, timeout=10)
+
+
+def wm_state(xid):
+    """"Normal" or "Iconic" (minimized), as the window manager has it."""
+    out = subprocess.run(["xprop", "-id", xid, "WM_STATE"], capture_output=True, text=True,
+                         timeout=5).stdout
+    for line in out.splitlines():
+        if "window state:" in line:
+            return line.split(":", 1)[1].strip()
+    return None
+
+
+def active_window():
+    return subprocess.run(["xdotool", "getactivewindow"], capture_output=True, text=True,
+                          timeout=5).stdout.strip()
+
+
+def desktop_of(xid=None):
+    """The workspace a window is on, or the current one."""
+    args = ["get_desktop_for_window", xid] if xid else ["get_desktop"]
+    return subprocess.run(["xdotool", *args], capture_output=True, text=True,
+                          timeout=5).stdout.strip()
 
 
 def _geometry(xid):

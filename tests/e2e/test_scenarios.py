@@ -80,10 +80,11 @@ class Scenarios(unittest.TestCase):
         for ext, data in CONTENTS.items():
             write(os.path.join(folder, f"levl{number}.{ext}"), data)
 
-    def start(self, wineprefix=True):
+    def start(self, env=None, prefix=None):
         self.program = harness.Program(
             os.environ["VR_PROGRAM"], self.home, self.start_folder,
-            os.path.join(logs(), f"{self.name}.log"), screenshots(), self.name, wineprefix)
+            os.path.join(logs(), f"{prefix or self.name}.log"), screenshots(),
+            prefix or self.name, env)
         main = self.program.window(TITLE, timeout=10)
         self.program.wait_focus("text", "Rename Levl")
         return main
@@ -206,7 +207,7 @@ class Scenarios(unittest.TestCase):
         write(os.path.join(levels, "LEVL2001.hdr"), b"kept")
         self.level_files(self.start_folder)
 
-        main = self.start(wineprefix=False)
+        main = self.start({"WINEPREFIX": None})
         p = self.program
         p.click(p.find(main, "push button", "Rename"))
         self.dismiss("Rename levl2131.DAT to levl2001.DAT OK")
@@ -297,6 +298,79 @@ class Scenarios(unittest.TestCase):
             p.key(key)
             p.wait_closed(about)
             self.assertEqual(p.titles(), [TITLE])
+
+    def test_window_manager(self):
+        """"Program" and "About" bring back a window that the user minimized
+        or that sits on another workspace, restored and in front."""
+        harness.start_window_manager(logs())
+        main = self.start()
+        p = self.program
+        about = self.open_about(main)
+        about_xid = p.xid(about)
+        harness.xdotool("set_desktop_for_window", about_xid, "1")
+        wait_for("the About window away", lambda: harness.desktop_of(about_xid) == "1")
+        p.menu(main, "Help", "About")
+        wait_for("the About window in front", lambda: harness.active_window() == about_xid)
+        self.assertEqual(harness.desktop_of(about_xid), harness.desktop_of())
+
+        viewer = self.open_viewer(main)
+        viewer_xid = p.xid(viewer)
+        harness.xdotool("windowminimize", viewer_xid)
+        wait_for("the viewer minimized", lambda: harness.wm_state(viewer_xid) == "Iconic")
+        p.menu(main, "File", "Renames", "Program")
+        wait_for("the viewer restored", lambda: harness.wm_state(viewer_xid) == "Normal")
+        wait_for("the viewer in front", lambda: harness.active_window() == viewer_xid)
+        p.wait_focus("push button", "Refreash")
+        p.screenshot(viewer, "restored")
+        self.assertEqual(p.titles(), ["About Vantorel Renamer", VIEWER, TITLE])
+
+    def looks(self, kdeglobals):
+        """Every window at scale 1 and 2 in a desktop's look: its font and
+        palette come from the desktop's settings, as a KDE session gives them."""
+        config = os.path.join(self.home, ".config")
+        if kdeglobals:
+            write(os.path.join(config, "kdeglobals"), kdeglobals.encode())
+        for scale in ("1", "2"):
+            env = {"QT_SCALE_FACTOR": scale, "XDG_CONFIG_HOME": config}
+            if kdeglobals:
+                env.update(XDG_CURRENT_DESKTOP="KDE", KDE_SESSION_VERSION="5")
+            main = self.start(env, prefix=f"{self.name}-x{scale}")
+            p = self.program
+            p.screenshot(main, "main")
+            # The menus from the keyboard, which needs no coordinates: Alt
+            # selects "File", Down opens it, Right opens "Renames".
+            p.key("alt")
+            p.screenshot(main, "menu-selected")
+            p.key("Down", "Right", "Down", "Return")
+            viewer = p.window(VIEWER)
+            p.wait_focus("push button", "Refreash")
+            about = None
+            for window, what in ((main, None), (viewer, "viewer"), (about, "about")):
+                if what == "about":
+                    # Back, from the keyboard: at scale 2 the button may be off the screen.
+                    p.key("Tab", "space")
+                    p.wait_closed(viewer)
+                    p.key("alt", "Right", "Down", "Down", "Return")
+                    window = p.window("About Vantorel Renamer")
+                if what:
+                    p.screenshot(window, what)
+                x, y, _, _ = extents(window)
+                self.assertGreaterEqual(min(x, y), 0, f"{window.name} off the screen at {x}, {y}")
+            p.close()
+            self.program = None
+
+    def test_looks_default(self):
+        self.looks(None)
+
+    def test_looks_large_font(self):
+        self.looks("[General]\nfont=DejaVu Sans,14,-1,5,50,0,0,0,0,0\n")
+
+    def test_looks_dark(self):
+        groups = {"Window": ("42,46,50", "239,240,241"), "View": ("27,30,32", "239,240,241"),
+                  "Button": ("49,54,59", "239,240,241"), "Selection": ("61,174,233", "255,255,255")}
+        self.looks("".join(f"[Colors:{group}]\nBackgroundNormal={back}\n"
+                                   f"ForegroundNormal={fore}\n"
+                                   for group, (back, fore) in groups.items()))
 
     def exit_with_everything_open(self, how):
         main = self.start()
