@@ -158,8 +158,11 @@ int renameByLink(const char *from, const char *to, bool &unsupported)
     // then is the old name dropped.
     if (linkat(AT_FDCWD, from, AT_FDCWD, to, 0) != 0) {
         const int err = errno;
-        // EPERM: no hard links on this file system, or `from` is a folder.
-        unsupported = err == EPERM || err == EOPNOTSUPP || err == EMLINK;
+        // EPERM: no hard links on this file system. A folder never takes a
+        // second name, whatever the system answered first.
+        struct stat source;
+        unsupported = err == EPERM || err == EOPNOTSUPP || err == EMLINK ||
+                      (lstat(from, &source) == 0 && S_ISDIR(source.st_mode));
         return unsupported ? PathFileAccessError : codeForErrno(err, from, to);
     }
     if (unlink(from) != 0) {

