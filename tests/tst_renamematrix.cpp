@@ -16,6 +16,7 @@
 
 #include "rename.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <fstream>
 #include <iterator>
@@ -340,24 +341,29 @@ void race(const fs::path &root, const char *way, bool lastResort)
     std::atomic<bool> stop = false;
     std::atomic<int> running = 0;
     int written[2] = {};
-    std::vector<ino_t> fileOf[2]; // the file each record went into
-    std::set<ino_t> createdBy[2]; // the files each writer created
+    // When each writer created a file, and into which file and when each
+    // record went; inode numbers come back once a file is gone, the ticks tell
+    // which life of a number a record met.
+    using Stamp = std::pair<ino_t, long>;
+    std::atomic<long> clock = 0;
+    std::vector<Stamp> created[2], fileOf[2];
     auto writer = [&](int side) {
         ++running;
         for (int i = 0; !stop && written[side] < MaxRecords && i < 50 * MaxRecords; ++i) {
             int fd = side == 0 ? open("levl3001.DAT", O_WRONLY | O_APPEND | O_CLOEXEC) : -1;
             const bool creating = fd < 0;
+            const long tick = clock++; // before any other writer can reach the file
             if (creating)
                 fd = open("levl3001.DAT", O_WRONLY | O_APPEND | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
             struct stat file;
             if (fd < 0 || fstat(fd, &file) != 0)
                 continue;
             if (creating)
-                createdBy[side].insert(file.st_ino);
+                created[side].push_back({file.st_ino, tick});
             char record[16];
             std::snprintf(record, sizeof record, "%c%06d\n", "AB"[side], written[side]);
             if (write(fd, record, 8) == 8) {
-                fileOf[side].push_back(file.st_ino);
+                fileOf[side].push_back({file.st_ino, clock++});
                 ++written[side];
             }
             close(fd);
@@ -408,8 +414,12 @@ void race(const fs::path &root, const char *way, bool lastResort)
             std::snprintf(record, sizeof record, "%c%06d\n", "AB"[side], n);
             if (found.count(record))
                 continue;
-            const ino_t file = fileOf[side][n];
-            if (lastResort && (createdBy[0].count(file) || createdBy[1].count(file)))
+            const auto [file, when] = fileOf[side][n];
+            const auto byWriter = [&](const Stamp &c) {
+                return c.first == file && c.second < when;
+            };
+            if (lastResort && (std::ranges::any_of(created[0], byWriter) ||
+                               std::ranges::any_of(created[1], byWriter)))
                 ++lostInGap;
             else
                 ++lostElsewhere;
