@@ -23,7 +23,9 @@ enum RenameCode : int {
 
 // Renames `from` to `to` (relative names resolve against the current
 // directory). Only the name changes: it never copies, and never replaces an
-// existing `to`, not even one that appears while the rename is under way.
+// existing `to`, not even one that appears while the rename is under way;
+// on a file system with no way to promise the latter (exFAT and FAT through
+// FUSE), only a file created in the instant before the rename could be.
 int renameNoReplace(const std::filesystem::path &from, const std::filesystem::path &to);
 
 #ifndef _WIN32

@@ -1,10 +1,18 @@
 #include "rename_p.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <cstdio>
+#include <cstring>
+#include <dirent.h>
 #include <fcntl.h>
+#include <fstream>
+#include <sched.h>
+#include <sstream>
 #include <string>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 namespace platform {
@@ -27,6 +35,65 @@ std::string folderOf(const char *name)
         return ".";
     return slash == 0 ? "/" : s.substr(0, slash);
 }
+
+std::string nameOf(const char *name)
+{
+    const char *slash = std::strrchr(name, '/');
+    return slash ? slash + 1 : name;
+}
+
+bool equalIgnoringCase(const std::string &a, const std::string &b)
+{
+    const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; };
+    return std::ranges::equal(a, b, {}, lower, lower);
+}
+
+// Whether `to` finds the entry `from` names under another letter case, as on
+// a file system that ignores case: something answers to `to`, yet no entry in
+// the folder is spelled `to`.
+bool isOtherSpellingOf(const char *from, const char *to)
+{
+    const std::string folder = folderOf(to), name = nameOf(to);
+    if (folderOf(from) != folder || nameOf(from) == name || !equalIgnoringCase(nameOf(from), name))
+        return false;
+    DIR *dir = opendir(folder.c_str());
+    if (!dir)
+        return false;
+    bool listed = false;
+    while (const dirent *entry = readdir(dir))
+        if (name == entry->d_name)
+            listed = true;
+    closedir(dir);
+    return !listed;
+}
+
+bool isEmptyFolder(const char *name)
+{
+    DIR *dir = opendir(name);
+    if (!dir)
+        return false;
+    int entries = 0;
+    while (readdir(dir))
+        ++entries;
+    closedir(dir);
+    return entries <= 2; // "." and ".."
+}
+
+// Whether `device` is FAT through FUSE. That driver drops the source of a
+// rename it refuses, and what a folder holds when the folder is renamed.
+bool isFuseFat(dev_t device)
+{
+    const std::string id = std::to_string(major(device)) + ":" + std::to_string(minor(device));
+    std::ifstream mounts("/proc/self/mountinfo");
+    for (std::string line; std::getline(mounts, line);) {
+        std::istringstream fields(line);
+        std::string mountId, parentId, deviceId;
+        fields >> mountId >> parentId >> deviceId;
+        if (deviceId == id)
+            return line.find(" - fuse.fusefat ") != std::string::npos;
+    }
+    return false;
+}
 } // namespace
 
 int codeForErrno(int err, const char *from, const char *to)
@@ -39,7 +106,11 @@ int codeForErrno(int err, const char *from, const char *to)
             return PathNotFound;
         if (!exists(from))
             return FileNotFound;
-        return PathNotFound;
+        if (!exists(folderOf(to).c_str()))
+            return PathNotFound;
+        // Both folders and the source are there: the file system cannot hold
+        // the new name (exFAT refuses the characters Windows refuses).
+        return BadFileName;
     case ENOTDIR:
         return PathNotFound;
     case EEXIST:
@@ -87,8 +158,11 @@ int renameByLink(const char *from, const char *to, bool &unsupported)
     // then is the old name dropped.
     if (linkat(AT_FDCWD, from, AT_FDCWD, to, 0) != 0) {
         const int err = errno;
-        // EPERM: no hard links on this file system, or `from` is a folder.
-        unsupported = err == EPERM || err == EOPNOTSUPP || err == EMLINK;
+        // EPERM: no hard links on this file system. A folder never takes a
+        // second name, whatever the system answered first.
+        struct stat source;
+        unsupported = err == EPERM || err == EOPNOTSUPP || err == EMLINK ||
+                      (lstat(from, &source) == 0 && S_ISDIR(source.st_mode));
         return unsupported ? PathFileAccessError : codeForErrno(err, from, to);
     }
     if (unlink(from) != 0) {
@@ -101,31 +175,45 @@ int renameByLink(const char *from, const char *to, bool &unsupported)
 
 int renameAfterCheck(const char *from, const char *to)
 {
-    // Last resort, for folders and for file systems that offer neither of the
-    // ways above. The target name is taken first, by an entry only this call
-    // creates, so one that appears meanwhile makes this call fail instead of
-    // being replaced; the rename then replaces only that empty stand-in.
-    struct stat source;
+    // Last resort, for folders and for file systems with neither way above
+    // (exFAT and FAT through FUSE, where a game on a USB stick or an SD card
+    // may sit). These offer no way at all to give a file a name only if the
+    // name is free, so the plain rename runs once the target name was found
+    // free: it never renames over an entry, which some of them mishandle.
+    //
+    // What remains is the gap between the look-up and the rename: a few
+    // microseconds, longer only if this process is put aside between the two
+    // calls. A folder cannot lose a byte in it, as the system puts a folder
+    // over neither a file nor a folder holding anything. A file that another
+    // program creates under the target name inside the gap is replaced. No
+    // way round that exists here; every other order is worse: taking the name
+    // first with an empty stand-in and renaming over it keeps the name taken
+    // for the whole call, silently swallows whatever any program appends to
+    // the stand-in meanwhile, and renames over an entry on every call.
+    struct stat source, target;
     if (lstat(from, &source) != 0)
         return codeForErrno(errno, from, to);
-    const bool folder = S_ISDIR(source.st_mode);
-    if (folder) {
-        if (mkdir(to, 0700) != 0)
-            return codeForErrno(errno, from, to);
-    } else {
-        const int fd = open(to, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
-        if (fd < 0)
-            return codeForErrno(errno, from, to);
-        close(fd);
+    if (nameOf(to).size() > NAME_MAX)
+        return BadFileName;
+    if (isFuseFat(source.st_dev)) {
+        // Refuse here what that driver would refuse by losing the file.
+        const std::string name = nameOf(to);
+        if (name.find_first_of("\"*:<>?|\\") != std::string::npos ||
+            std::ranges::any_of(name, [](unsigned char c) { return c < 0x20 || c > 0x7e; }))
+            return BadFileName;
+        if (S_ISDIR(source.st_mode) && !isEmptyFolder(from))
+            return PermissionDenied;
     }
+    // A fresh time slice, so that the scheduler does not part the look-up
+    // from the rename.
+    sched_yield();
+    if (lstat(to, &target) == 0)
+        return FileAlreadyExists;
+    if (errno != ENOENT)
+        return codeForErrno(errno, from, to);
     if (std::rename(from, to) == 0)
         return RenameOk;
-    const int err = errno;
-    if (folder)
-        rmdir(to); // fails, and so keeps it, if anything was put into it
-    else
-        unlink(to);
-    return codeForErrno(err, from, to);
+    return codeForErrno(errno, from, to);
 }
 
 FallbackSeam &fallbackSeam()
@@ -136,26 +224,38 @@ FallbackSeam &fallbackSeam()
 
 } // namespace detail
 
-int renameNoReplace(const std::filesystem::path &from, const std::filesystem::path &to)
+namespace {
+int renameByTheWays(const char *from, const char *to)
 {
-    if (holdsNul(from) || holdsNul(to))
-        return BadFileName;
     detail::FallbackSeam &seam = detail::fallbackSeam();
     bool unsupported = seam.exclusiveUnsupported;
-    int code = unsupported ? PathFileAccessError
-                           : detail::renameExclusive(from.c_str(), to.c_str(), unsupported);
+    int code = unsupported ? PathFileAccessError : detail::renameExclusive(from, to, unsupported);
     if (!unsupported)
         return code;
     if (seam.beforeFallback)
         seam.beforeFallback();
     unsupported = seam.linkUnsupported;
-    code = unsupported ? PathFileAccessError
-                       : detail::renameByLink(from.c_str(), to.c_str(), unsupported);
+    code = unsupported ? PathFileAccessError : detail::renameByLink(from, to, unsupported);
     if (!unsupported)
         return code;
     if (seam.beforeFallback)
         seam.beforeFallback();
-    return detail::renameAfterCheck(from.c_str(), to.c_str());
+    return detail::renameAfterCheck(from, to);
+}
+} // namespace
+
+int renameNoReplace(const std::filesystem::path &from, const std::filesystem::path &to)
+{
+    if (holdsNul(from) || holdsNul(to))
+        return BadFileName;
+    const int code = renameByTheWays(from.c_str(), to.c_str());
+    // Where letter case is ignored the new spelling finds the source itself,
+    // and renaming it onto itself only changes its case.
+    if (code == FileAlreadyExists && detail::isOtherSpellingOf(from.c_str(), to.c_str()))
+        return std::rename(from.c_str(), to.c_str()) == 0
+                   ? RenameOk
+                   : detail::codeForErrno(errno, from.c_str(), to.c_str());
+    return code;
 }
 
 } // namespace platform

@@ -15,8 +15,11 @@ VR_E2E_PACKAGES=(xvfb x11-utils xdotool dbus-daemon at-spi2-core python3-pyatspi
 # dependencies, and CPack needs file for that).
 VR_PACKAGE_PACKAGES=(dpkg-dev file)
 # Only some tests need these; without them those tests are skipped.
+# The FUSE drivers and their mkfs tools put the rename matrix on exFAT and FAT
+# as a game on a USB stick or an SD card meets them.
 VR_TEST_PACKAGES=(g++-mingw-w64-x86-64 wine64 valgrind binutils-mingw-w64-x86-64
-    desktop-file-utils appstream "${VR_PACKAGE_PACKAGES[@]}")
+    desktop-file-utils appstream "${VR_PACKAGE_PACKAGES[@]}"
+    exfat-fuse exfatprogs fusefat dosfstools)
 
 vr_as_root() {
     if [ "$(id -u)" -eq 0 ]; then

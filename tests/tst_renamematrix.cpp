@@ -7,9 +7,16 @@
 //   --scratch FOLDER      where the cases run (else a new temporary folder)
 //   --other-disk FOLDER   a folder on another file system than the scratch one
 //   --read-only FOLDER    a read-only folder holding a file "kept"
+//   --fuse-fat 1          the scratch folder is FAT through FUSE, where names
+//                         beyond ASCII and renaming a folder holding anything
+//                         must be refused
+//
+// On POSIX the level file is also renamed while other programs write to the
+// target name, down each way the primitive can take on that file system.
 
 #include "rename.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <fstream>
 #include <iterator>
@@ -19,6 +26,15 @@
 #include <string>
 #include <system_error>
 #include <vector>
+
+#ifndef _WIN32
+#include <atomic>
+#include <fcntl.h>
+#include <set>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
+#endif
 
 namespace fs = std::filesystem;
 using namespace platform;
@@ -104,9 +120,14 @@ struct Case {
     std::string to;
     int code;
     Expect expect;
+    int orRefused = RenameOk; // a code the file system may refuse with instead, keeping all
 };
 
 const std::string LongName(300, 'x');
+
+// Set when the scratch folder is FAT through FUSE, whose driver would lose a
+// file over names beyond ASCII and what a folder holds on renaming it.
+bool fuseFat = false;
 
 std::string longPath()
 {
@@ -121,6 +142,10 @@ const std::vector<Entry> level = {{"levl2131.DAT", "level 2131"}, {"other.DAT", 
 std::vector<Case> cases()
 {
     const int refusedName = OnWindows ? BadFileName : RenameOk;
+    // exFAT and FAT refuse what Windows refuses; FAT through FUSE also
+    // anything beyond ASCII.
+    const int notOnFat = OnWindows ? RenameOk : BadFileName;
+    const int notOnFuseFat = fuseFat ? BadFileName : RenameOk;
     const Expect refusedKeeps = OnWindows ? Expect::Intact : Expect::Renamed;
     return {
         {"renames", level, "levl2131.DAT", "levl2001.DAT", RenameOk, Expect::Renamed},
@@ -137,7 +162,8 @@ std::vector<Case> cases()
          "levl2131.DAT",
          "levl2001.DAT",
          RenameOk,
-         Expect::Renamed},
+         Expect::Renamed,
+         fuseFat ? PermissionDenied : RenameOk},
         {"folder onto a file",
          {{"levl2131.DAT", FolderMark}, {"levl2001.DAT", "kept"}},
          "levl2131.DAT",
@@ -153,18 +179,16 @@ std::vector<Case> cases()
          OnWindows ? PathNotFound : BadFileName, Expect::Intact},
         {"NUL in the name", level, "levl2131.DAT", std::string("levl\0.DAT", 9), BadFileName,
          Expect::Intact},
-        {"question mark", level, "levl2131.DAT", "levl?.DAT", refusedName, refusedKeeps},
-        {"star", level, "levl2131.DAT", "levl*.DAT", refusedName, refusedKeeps},
-        {"angle brackets", level, "levl2131.DAT", "levl<1>.DAT", refusedName, refusedKeeps},
-        {"bar", level, "levl2131.DAT", "levl|.DAT", refusedName, refusedKeeps},
-        {"quote", level, "levl2131.DAT", "levl\".DAT", refusedName, refusedKeeps},
-        {"accent", level, "levl2131.DAT", "levl\xc3\xa9.DAT", RenameOk, Expect::Renamed},
-        {"kanji",
-         {{"levl\xc3\xa9.DAT", "e"}},
-         "levl\xc3\xa9.DAT",
-         "levl\xe6\x97\xa5\xe6\x9c\xac.DAT",
-         RenameOk,
-         Expect::Renamed},
+        {"question mark", level, "levl2131.DAT", "levl?.DAT", refusedName, refusedKeeps, notOnFat},
+        {"star", level, "levl2131.DAT", "levl*.DAT", refusedName, refusedKeeps, notOnFat},
+        {"angle brackets", level, "levl2131.DAT", "levl<1>.DAT", refusedName, refusedKeeps,
+         notOnFat},
+        {"bar", level, "levl2131.DAT", "levl|.DAT", refusedName, refusedKeeps, notOnFat},
+        {"quote", level, "levl2131.DAT", "levl\".DAT", refusedName, refusedKeeps, notOnFat},
+        {"accent", level, "levl2131.DAT", "levl\xc3\xa9.DAT", RenameOk, Expect::Renamed,
+         notOnFuseFat},
+        {"kanji", level, "levl2131.DAT", "levl\xe6\x97\xa5\xe6\x9c\xac.DAT", RenameOk,
+         Expect::Renamed, notOnFuseFat},
         {"blanks",
          {{"levl 21 .DAT", "b"}},
          "levl 21 .DAT",
@@ -226,8 +250,10 @@ void runCase(const fs::path &root, const Case &c)
         return fail(c.title, "cannot set up the files");
     const Tree before = treeOf(root);
     const int code = renameNoReplace(u8(c.from), u8(c.to));
-    const Tree wanted = c.expect == Expect::Renamed ? renamedIn(before, c.from, c.to) : before;
-    check(c.title, code, c.code, treeOf(root), wanted);
+    const bool refused = c.orRefused != RenameOk && code == c.orRefused;
+    const Tree wanted =
+        c.expect == Expect::Renamed && !refused ? renamedIn(before, c.from, c.to) : before;
+    check(c.title, code, refused ? code : c.code, treeOf(root), wanted);
 }
 
 // Only the letter case differs. A file system that tells them apart renames;
@@ -260,6 +286,8 @@ void caseOnly(const fs::path &root)
 // asked for, in the platform's own encoding.
 void nativeNames(const fs::path &root)
 {
+    if (fuseFat)
+        return (void)std::printf("SKIP   native name: FAT through FUSE holds ASCII names only\n");
     clear(root);
     make(root, {{"a", "a"}});
     const std::string kanji = "levl\xe6\x97\xa5\xe6\x9c\xac.DAT";
@@ -295,6 +323,143 @@ void readOnly(const fs::path &folder)
     check("read-only folder", code, PermissionDenied, treeOf(folder), before);
 }
 
+#ifndef _WIN32
+// Two other programs write records to the target name while the level file
+// is renamed onto it and back: one appends (opening the name as fopen "a"
+// does), one creates the name exclusively. A refused rename moves their file
+// aside and tries again. Afterwards the level file must start with its own
+// bytes and every record either side wrote must be in some file, once. Only
+// the last resort may lose records, and only ones written into a file a
+// writer itself created in the moment between its check and its rename.
+void race(const fs::path &root, const char *way, bool lastResort)
+{
+    constexpr int Renames = 300;
+    constexpr int MaxRecords = 200000;
+    clear(root);
+    const std::string levelBytes = "level 3000\n";
+    make(root, {{"levl3000.DAT", levelBytes}, {"spilled", FolderMark}});
+    std::atomic<bool> stop = false;
+    std::atomic<int> running = 0;
+    int written[2] = {};
+    // When each writer created a file, and into which file and when each
+    // record went; inode numbers come back once a file is gone, the ticks tell
+    // which life of a number a record met.
+    using Stamp = std::pair<ino_t, long>;
+    std::atomic<long> clock = 0;
+    std::vector<Stamp> created[2], fileOf[2];
+    auto writer = [&](int side) {
+        ++running;
+        for (int i = 0; !stop && written[side] < MaxRecords && i < 50 * MaxRecords; ++i) {
+            int fd = side == 0 ? open("levl3001.DAT", O_WRONLY | O_APPEND | O_CLOEXEC) : -1;
+            const bool creating = fd < 0;
+            const long tick = clock++; // before any other writer can reach the file
+            if (creating)
+                fd = open("levl3001.DAT", O_WRONLY | O_APPEND | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+            struct stat file;
+            if (fd < 0 || fstat(fd, &file) != 0)
+                continue;
+            if (creating)
+                created[side].push_back({file.st_ino, tick});
+            char record[16];
+            std::snprintf(record, sizeof record, "%c%06d\n", "AB"[side], written[side]);
+            if (write(fd, record, 8) == 8) {
+                fileOf[side].push_back({file.st_ino, clock++});
+                ++written[side];
+            }
+            close(fd);
+        }
+    };
+    std::thread appender(writer, 0), creator(writer, 1);
+    while (running < 2)
+        std::this_thread::yield();
+    int done = 0, spilled = 0;
+    std::string problem;
+    for (int i = 0; i < Renames && problem.empty(); ++i) {
+        const int code = renameNoReplace("levl3000.DAT", "levl3001.DAT");
+        if (code == RenameOk) {
+            ++done;
+            const int back = renameNoReplace("levl3001.DAT", "levl3000.DAT");
+            if (back != RenameOk)
+                problem = "renaming back gave " + std::to_string(back);
+        } else if (code == FileAlreadyExists) {
+            std::rename("levl3001.DAT", ("spilled/" + std::to_string(spilled++)).c_str());
+        } else {
+            problem = "code " + std::to_string(code);
+        }
+    }
+    stop = true;
+    appender.join();
+    creator.join();
+
+    std::set<std::string> found;
+    for (const auto &[name, bytes] : treeOf(root)) {
+        if (bytes == FolderMark)
+            continue;
+        std::string records = bytes;
+        if (name == "levl3000.DAT") {
+            if (bytes.rfind(levelBytes, 0) != 0)
+                problem += " the level file lost its bytes;";
+            records.erase(0, levelBytes.size());
+        }
+        for (size_t at = 0; at + 8 <= records.size(); at += 8)
+            if (!found.insert(records.substr(at, 8)).second)
+                problem += " record " + records.substr(at, 7) + " twice;";
+        if (records.size() % 8 != 0)
+            problem += " " + name + " holds a partial record;";
+    }
+    int lostInGap = 0, lostElsewhere = 0;
+    for (int side : {0, 1})
+        for (int n = 0; n < written[side]; ++n) {
+            char record[16];
+            std::snprintf(record, sizeof record, "%c%06d\n", "AB"[side], n);
+            if (found.count(record))
+                continue;
+            const auto [file, when] = fileOf[side][n];
+            const auto byWriter = [&](const Stamp &c) {
+                return c.first == file && c.second < when;
+            };
+            if (lastResort && (std::ranges::any_of(created[0], byWriter) ||
+                               std::ranges::any_of(created[1], byWriter)))
+                ++lostInGap;
+            else
+                ++lostElsewhere;
+        }
+    const std::string title = std::string("race, ") + way;
+    const std::string figures = std::to_string(done) + " of " + std::to_string(Renames) +
+                                " renames, " + std::to_string(written[0]) + " appended, " +
+                                std::to_string(written[1]) + " created, " +
+                                std::to_string(lostElsewhere + lostInGap) + " lost (" +
+                                std::to_string(lostInGap) + " in the gap)";
+    if (lostElsewhere != 0 || !problem.empty())
+        return fail(title, figures + problem);
+    std::printf("PASS   %s: %s\n", title.c_str(), figures.c_str());
+}
+
+// Each way this file system offers, found as the primitive finds it, then
+// the last resort, which every file system can be left with.
+void races(const fs::path &root)
+{
+    clear(root);
+    make(root, {{"a", ""}});
+    bool noExclusive = false, noLink = false;
+    detail::renameExclusive("a", "b", noExclusive);
+    detail::renameByLink(noExclusive ? "a" : "b", "c", noLink);
+    detail::FallbackSeam &seam = detail::fallbackSeam();
+    if (noExclusive)
+        std::printf("SKIP   race, no-replace: this file system lacks it\n");
+    else
+        race(root, "no-replace", false);
+    seam.exclusiveUnsupported = true;
+    if (noLink)
+        std::printf("SKIP   race, link: this file system lacks hard links\n");
+    else
+        race(root, "link", false);
+    seam.linkUnsupported = true;
+    race(root, "last resort", true);
+    seam = {};
+}
+#endif
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -308,6 +473,8 @@ int main(int argc, char **argv)
             otherFolder = argv[i + 1];
         else if (option == "--read-only")
             readOnlyFolder = argv[i + 1];
+        else if (option == "--fuse-fat")
+            fuseFat = true;
     }
     const bool ownScratch = scratch.empty();
     if (ownScratch)
@@ -331,6 +498,9 @@ int main(int argc, char **argv)
         std::printf("SKIP   read-only folder: no --read-only folder given\n");
     else
         readOnly(readOnlyFolder);
+#ifndef _WIN32
+    races(root);
+#endif
 
     fs::current_path(home);
     std::error_code error;
