@@ -455,7 +455,12 @@ void races(const fs::path &root)
     else
         race(root, "link", false);
     seam.linkUnsupported = true;
-    race(root, "last resort", true);
+    // That driver, left alone with two writers, repeats and drops their
+    // records and at times hangs: it would measure itself, not the rename.
+    if (fuseFat)
+        std::printf("SKIP   race, last resort: FAT through FUSE mishandles concurrent writers\n");
+    else
+        race(root, "last resort", true);
     seam = {};
 }
 #endif
