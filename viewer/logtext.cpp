@@ -9,7 +9,6 @@ namespace {
 constexpr char CR = '\r';
 constexpr char LF = '\n';
 constexpr QChar LineSeparator = QChar(QChar::LineSeparator);
-constexpr QChar ParagraphSeparator = QChar(QChar::ParagraphSeparator);
 
 // What the line ends of a log add to it: a LF after every lone CR, and a CR LF
 // after an open last line.
@@ -185,13 +184,6 @@ QString toDocumentText(QString text)
             *p = LineSeparator.unicode();
     }
     return text;
-}
-
-QString fromDocumentText(QString raw)
-{
-    raw.replace(ParagraphSeparator, QStringLiteral("\r\n"));
-    raw.replace(LineSeparator, QLatin1Char('\n'));
-    return raw;
 }
 
 QString logDocumentText(QByteArray bytes)

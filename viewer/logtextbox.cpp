@@ -2,9 +2,156 @@
 
 #include "logtext.h"
 
+#include <QPlainTextDocumentLayout>
+#include <QTextBlock>
+#include <QTextCursor>
 #include <QTextDocument>
+#include <algorithm>
+#include <vector>
 
 namespace viewer {
+
+namespace {
+constexpr char16_t LineSeparator = QChar::LineSeparator;
+
+// Block properties: which line breaks inside the paragraph stand for a line
+// feed inside a line (a bit for each, in order; the others stand for a line
+// end, CR LF), and what the paragraph's end stands for (a line end unless set).
+constexpr int LineFeedBreaks = QTextFormat::UserProperty + 1;
+constexpr int ParagraphEnd = QTextFormat::UserProperty + 2;
+enum class End { LineEnd, LineFeed, Nothing };
+const QString EndText[] = {QStringLiteral("\r\n"), QStringLiteral("\n"), QString()};
+
+bool isLineEnd(char16_t c)
+{
+    return c == u'\r' || c == u'\n' || c == QChar::ParagraphSeparator || c == 0xFDD0 ||
+           c == 0xFDD1; // what the document would otherwise take for a paragraph end
+}
+
+bool isBlank(char16_t c)
+{
+    return c == u' ' || c == u'\t';
+}
+
+// Cuts the box's raw text (line ends CR LF, a line feed inside a line as a line
+// separator) into the box's paragraphs and appends them to a fresh document.
+class ParagraphWriter {
+public:
+    explicit ParagraphWriter(QTextDocument *document) : cursor_(document)
+    {
+        text_.reserve(LogTextBox::MaxParagraph + 1);
+    }
+
+    void write(QStringView raw)
+    {
+        const char16_t *p = reinterpret_cast<const char16_t *>(raw.utf16());
+        const char16_t *end = p + raw.size();
+        while (p < end) {
+            const char16_t c = *p;
+            if (isLineEnd(c)) {
+                p += (c == u'\r' && p + 1 < end && p[1] == u'\n') ? 2 : 1;
+                lineBreak(End::LineEnd);
+            } else if (c == LineSeparator) {
+                ++p;
+                lineBreak(End::LineFeed);
+            } else {
+                // A cut never parts a surrogate pair or a mark from its letter.
+                while (isFull(c) && !QChar::isLowSurrogate(c) && !QChar::isMark(c))
+                    cut();
+                // The run of ordinary characters, up to the paragraph's limits.
+                qsizetype size = text_.size();
+                qsizetype word = wordStart_;
+                const char16_t *q = p;
+                do {
+                    if (isBlank(*q))
+                        word = size + 1;
+                    ++q;
+                    ++size;
+                } while (q < end && *q != LineSeparator && !isLineEnd(*q) &&
+                         size < LogTextBox::MaxParagraph && size - word < LogTextBox::MaxWord);
+                text_.append(QStringView(p, q));
+                wordStart_ = word;
+                p = q;
+            }
+        }
+        endParagraph(text_.size(), End::LineEnd, text_.size());
+    }
+
+private:
+    // Whether `c` would make the paragraph too long, or its last word.
+    bool isFull(char16_t c) const
+    {
+        const qsizetype size = text_.size();
+        return size >= LogTextBox::MaxParagraph ||
+               (!isBlank(c) && size - wordStart_ >= LogTextBox::MaxWord);
+    }
+
+    // A line end or a line feed inside a line: a line break in the paragraph
+    // while it is short, else the paragraph's end.
+    void lineBreak(End kind)
+    {
+        if (text_.size() >= LogTextBox::PackedParagraph) {
+            endParagraph(text_.size(), kind, text_.size());
+            return;
+        }
+        lastBreak_ = text_.size();
+        text_.append(QChar(LineSeparator));
+        wordStart_ = text_.size();
+        breakIsLineFeed_.push_back(kind == End::LineFeed);
+    }
+
+    // The paragraph or its last word is full and the line goes on: end the
+    // paragraph at its last line break, else before the last word, else here.
+    void cut()
+    {
+        if (lastBreak_ >= 0) {
+            const End kind = breakIsLineFeed_.back() ? End::LineFeed : End::LineEnd;
+            breakIsLineFeed_.pop_back();
+            endParagraph(lastBreak_, kind, lastBreak_ + 1);
+        } else if (wordStart_ > 0) {
+            endParagraph(wordStart_, End::Nothing, wordStart_);
+        } else {
+            endParagraph(text_.size(), End::Nothing, text_.size());
+        }
+    }
+
+    // Appends text_[0, length), which holds every line break gathered, as a
+    // paragraph with the given end; the text from `rest` on, which holds none,
+    // starts the next paragraph.
+    void endParagraph(qsizetype length, End end, qsizetype rest)
+    {
+        QTextBlockFormat format;
+        if (end != End::LineEnd)
+            format.setProperty(ParagraphEnd, int(end));
+        if (std::find(breakIsLineFeed_.begin(), breakIsLineFeed_.end(), true) !=
+            breakIsLineFeed_.end()) {
+            QByteArray bits((breakIsLineFeed_.size() + 7) / 8, '\0');
+            for (size_t i = 0; i < breakIsLineFeed_.size(); ++i) {
+                if (breakIsLineFeed_[i])
+                    bits[i / 8] = char(bits[i / 8] | (1 << (i % 8)));
+            }
+            format.setProperty(LineFeedBreaks, bits);
+        }
+        if (first_)
+            cursor_.setBlockFormat(format);
+        else
+            cursor_.insertBlock(format);
+        first_ = false;
+        cursor_.insertText(QStringView(text_).left(length).toString());
+        text_.remove(0, rest);
+        wordStart_ = std::max<qsizetype>(0, wordStart_ - rest);
+        lastBreak_ = -1;
+        breakIsLineFeed_.clear();
+    }
+
+    QTextCursor cursor_;
+    QString text_;                      // the paragraph being gathered
+    qsizetype wordStart_ = 0;           // where its last word starts
+    qsizetype lastBreak_ = -1;          // where its last line break is
+    std::vector<bool> breakIsLineFeed_; // what each of its line breaks stands for
+    bool first_ = true;                 // the document's first paragraph is there already
+};
+} // namespace
 
 LogTextBox::LogTextBox(QWidget *parent) : QPlainTextEdit(parent)
 {
@@ -16,18 +163,64 @@ LogTextBox::LogTextBox(QWidget *parent) : QPlainTextEdit(parent)
 
 QString LogTextBox::text() const
 {
-    return fromDocumentText(document()->toRawText());
+    QString text;
+    text.reserve(document()->characterCount());
+    for (QTextBlock block = document()->begin(); block.isValid(); block = block.next()) {
+        const QTextBlockFormat format = block.blockFormat();
+        const QByteArray lineFeeds = format.property(LineFeedBreaks).toByteArray();
+        const QString paragraph = block.text();
+        qsizetype from = 0;
+        for (qsizetype at, i = 0; (at = paragraph.indexOf(QChar(LineSeparator), from)) >= 0;
+             from = at + 1, ++i) {
+            text += QStringView(paragraph).mid(from, at - from);
+            const bool lineFeed = i / 8 < lineFeeds.size() && (lineFeeds[i / 8] >> (i % 8)) & 1;
+            text += EndText[lineFeed ? 1 : 0];
+        }
+        text += QStringView(paragraph).mid(from);
+        if (block.next().isValid())
+            text += EndText[std::clamp(format.intProperty(ParagraphEnd), 0, 2)];
+    }
+    return text;
 }
 
 void LogTextBox::setText(QString text)
 {
-    setPlainText(toDocumentText(std::move(text)));
+    fill(toDocumentText(std::move(text)));
 }
 
 void LogTextBox::setLog(QByteArray bytes)
 {
-    const QString raw = logDocumentText(std::move(bytes));
-    setPlainText(raw);
+    fill(logDocumentText(std::move(bytes)));
+}
+
+// Fills a new document and puts it in place of the old one only once it is
+// whole, so that a log that does not fit leaves the box as it was.
+void LogTextBox::fill(QString raw)
+{
+    QTextDocument *old = document();
+    auto *document = new QTextDocument(this);
+    try {
+        document->setDocumentLayout(new QPlainTextDocumentLayout(document));
+        document->setDefaultFont(old->defaultFont());
+        document->setDefaultTextOption(old->defaultTextOption());
+        document->setDocumentMargin(old->documentMargin());
+        document->setUndoRedoEnabled(false);
+        QTextCursor edit(document);
+        edit.beginEditBlock();
+        ParagraphWriter(document).write(raw);
+        raw = QString();
+        edit.endEditBlock();
+        document->setUndoRedoEnabled(true);
+    } catch (...) {
+        delete document;
+        throw;
+    }
+    // The box's first document belongs to the box's text control, which
+    // deletes it when it lets it go; the later ones are deleted here.
+    const bool oldIsOurs = old->parent() == this;
+    setDocument(document);
+    if (oldIsOurs)
+        delete old;
 }
 
 } // namespace viewer
