@@ -55,8 +55,7 @@ public:
                 ++p;
                 lineBreak(End::LineFeed);
             } else {
-                // A cut never parts a surrogate pair or a mark from its letter.
-                while (isFull(c) && !QChar::isLowSurrogate(c) && !QChar::isMark(c))
+                while (cutsBefore(c))
                     cut();
                 // The run of ordinary characters, up to the paragraph's limits.
                 qsizetype size = text_.size();
@@ -78,12 +77,22 @@ public:
     }
 
 private:
-    // Whether `c` would make the paragraph too long, or its last word.
-    bool isFull(char16_t c) const
+    // Whether `c` would make the paragraph too long, or its last word, by
+    // more than `slack` characters.
+    bool isFull(char16_t c, qsizetype slack = 0) const
     {
         const qsizetype size = text_.size();
-        return size >= LogTextBox::MaxParagraph ||
-               (!isBlank(c) && size - wordStart_ >= LogTextBox::MaxWord);
+        return size >= LogTextBox::MaxParagraph + slack ||
+               (!isBlank(c) && size - wordStart_ >= LogTextBox::MaxWord + slack);
+    }
+
+    // A cut never parts a surrogate pair, nor a mark from its letter unless
+    // marks pile up far beyond any letter's.
+    bool cutsBefore(char16_t c) const
+    {
+        if (QChar::isLowSurrogate(c))
+            return false;
+        return QChar::isMark(c) ? isFull(c, 64) : isFull(c);
     }
 
     // A line end or a line feed inside a line: a line break in the paragraph
