@@ -23,7 +23,8 @@ QString logText(QByteArray bytes);
 QString toDocumentText(QString text);
 
 // toDocumentText(logText(bytes)), in one pass over the bytes where the log is
-// in a single-byte code page: what a Refresh fills the log text box with.
+// in a single-byte code page, each line end there a CR alone: what a Refresh
+// fills the log text box with.
 QString logDocumentText(QByteArray bytes);
 
 } // namespace viewer

@@ -39,7 +39,7 @@ class ParagraphWriter {
 public:
     explicit ParagraphWriter(QTextDocument *document) : cursor_(document)
     {
-        text_.reserve(LogTextBox::MaxParagraph + 1);
+        text_.resize(LogTextBox::MaxParagraph + 256);
     }
 
     void write(QStringView raw)
@@ -58,7 +58,7 @@ public:
                 while (cutsBefore(c))
                     cut();
                 // The run of ordinary characters, up to the paragraph's limits.
-                qsizetype size = text_.size();
+                qsizetype size = size_;
                 qsizetype word = wordStart_;
                 const char16_t *q = p;
                 do {
@@ -68,22 +68,29 @@ public:
                     ++size;
                 } while (q < end && *q != LineSeparator && !isLineEnd(*q) &&
                          size < LogTextBox::MaxParagraph && size - word < LogTextBox::MaxWord);
-                text_.append(QStringView(p, q));
+                append(p, q - p);
                 wordStart_ = word;
                 p = q;
             }
         }
-        endParagraph(text_.size(), End::LineEnd, text_.size());
+        endParagraph(size_, End::LineEnd, size_);
     }
 
 private:
+    void append(const char16_t *chars, qsizetype count)
+    {
+        if (size_ + count > qsizetype(text_.size()))
+            text_.resize(size_ + count + 256);
+        std::copy_n(chars, count, text_.data() + size_);
+        size_ += count;
+    }
+
     // Whether `c` would make the paragraph too long, or its last word, by
     // more than `slack` characters.
     bool isFull(char16_t c, qsizetype slack = 0) const
     {
-        const qsizetype size = text_.size();
-        return size >= LogTextBox::MaxParagraph + slack ||
-               (!isBlank(c) && size - wordStart_ >= LogTextBox::MaxWord + slack);
+        return size_ >= LogTextBox::MaxParagraph + slack ||
+               (!isBlank(c) && size_ - wordStart_ >= LogTextBox::MaxWord + slack);
     }
 
     // A cut never parts a surrogate pair, nor a mark from its letter unless
@@ -99,14 +106,17 @@ private:
     // while it is short, else the paragraph's end.
     void lineBreak(End kind)
     {
-        if (text_.size() >= LogTextBox::PackedParagraph) {
-            endParagraph(text_.size(), kind, text_.size());
+        if (size_ >= LogTextBox::PackedParagraph) {
+            endParagraph(size_, kind, size_);
             return;
         }
-        lastBreak_ = text_.size();
-        text_.append(QChar(LineSeparator));
-        wordStart_ = text_.size();
-        breakIsLineFeed_.push_back(kind == End::LineFeed);
+        lastBreak_ = size_;
+        text_[size_++] = LineSeparator; // a short paragraph has room
+        wordStart_ = size_;
+        lastBreakIsLineFeed_ = kind == End::LineFeed;
+        if (lastBreakIsLineFeed_)
+            lineFeedBreaks_.push_back(breaks_);
+        ++breaks_;
     }
 
     // The paragraph or its last word is full and the line goes on: end the
@@ -114,13 +124,15 @@ private:
     void cut()
     {
         if (lastBreak_ >= 0) {
-            const End kind = breakIsLineFeed_.back() ? End::LineFeed : End::LineEnd;
-            breakIsLineFeed_.pop_back();
-            endParagraph(lastBreak_, kind, lastBreak_ + 1);
+            --breaks_;
+            if (lastBreakIsLineFeed_)
+                lineFeedBreaks_.pop_back();
+            endParagraph(lastBreak_, lastBreakIsLineFeed_ ? End::LineFeed : End::LineEnd,
+                         lastBreak_ + 1);
         } else if (wordStart_ > 0) {
             endParagraph(wordStart_, End::Nothing, wordStart_);
         } else {
-            endParagraph(text_.size(), End::Nothing, text_.size());
+            endParagraph(size_, End::Nothing, size_);
         }
     }
 
@@ -132,13 +144,10 @@ private:
         QTextBlockFormat format;
         if (end != End::LineEnd)
             format.setProperty(ParagraphEnd, int(end));
-        if (std::find(breakIsLineFeed_.begin(), breakIsLineFeed_.end(), true) !=
-            breakIsLineFeed_.end()) {
-            QByteArray bits((breakIsLineFeed_.size() + 7) / 8, '\0');
-            for (size_t i = 0; i < breakIsLineFeed_.size(); ++i) {
-                if (breakIsLineFeed_[i])
-                    bits[i / 8] = char(bits[i / 8] | (1 << (i % 8)));
-            }
+        if (!lineFeedBreaks_.empty()) {
+            QByteArray bits((breaks_ + 7) / 8, '\0');
+            for (const int i : lineFeedBreaks_)
+                bits[i / 8] = char(bits[i / 8] | (1 << (i % 8)));
             format.setProperty(LineFeedBreaks, bits);
         }
         if (first_)
@@ -146,19 +155,25 @@ private:
         else
             cursor_.insertBlock(format);
         first_ = false;
-        cursor_.insertText(QStringView(text_).left(length).toString());
-        text_.remove(0, rest);
+        cursor_.insertText(
+            QString::fromRawData(reinterpret_cast<const QChar *>(text_.data()), length));
+        std::copy(text_.data() + rest, text_.data() + size_, text_.data());
+        size_ -= rest;
         wordStart_ = std::max<qsizetype>(0, wordStart_ - rest);
         lastBreak_ = -1;
-        breakIsLineFeed_.clear();
+        breaks_ = 0;
+        lineFeedBreaks_.clear();
     }
 
     QTextCursor cursor_;
-    QString text_;                      // the paragraph being gathered
-    qsizetype wordStart_ = 0;           // where its last word starts
-    qsizetype lastBreak_ = -1;          // where its last line break is
-    std::vector<bool> breakIsLineFeed_; // what each of its line breaks stands for
-    bool first_ = true;                 // the document's first paragraph is there already
+    std::vector<char16_t> text_; // the paragraph being gathered, its first size_
+    qsizetype size_ = 0;
+    qsizetype wordStart_ = 0;         // where its last word starts
+    qsizetype lastBreak_ = -1;        // where its last line break is
+    int breaks_ = 0;                  // how many line breaks it holds
+    std::vector<int> lineFeedBreaks_; // which of them stand for a line feed
+    bool lastBreakIsLineFeed_ = false;
+    bool first_ = true; // the document's first paragraph is there already
 };
 } // namespace
 

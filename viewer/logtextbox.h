@@ -22,7 +22,7 @@ class LogTextBox : public QPlainTextEdit {
     Q_OBJECT
 public:
     static constexpr qsizetype MaxParagraph = 8192;
-    static constexpr qsizetype MaxWord = 2048;
+    static constexpr qsizetype MaxWord = 1024;
     static constexpr qsizetype PackedParagraph = 1024;
 
     explicit LogTextBox(QWidget *parent = nullptr);
