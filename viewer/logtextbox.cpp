@@ -15,8 +15,11 @@ namespace {
 constexpr char16_t LineSeparator = QChar::LineSeparator;
 
 // Block properties: which line breaks inside the paragraph stand for a line
-// feed inside a line (a bit for each, in order; the others stand for a line
-// end, CR LF), and what the paragraph's end stands for (a line end unless set).
+// feed inside a line (a bit for each, in order, sixteen to a character; the
+// others stand for a line end, CR LF), and what the paragraph's end stands
+// for (a line end unless set). The bits are a string, not a byte array:
+// the document tells formats apart by a hash that sees a string's contents
+// but only a byte array's type.
 constexpr int LineFeedBreaks = QTextFormat::UserProperty + 1;
 constexpr int ParagraphEnd = QTextFormat::UserProperty + 2;
 enum class End { LineEnd, LineFeed, Nothing };
@@ -145,9 +148,9 @@ private:
         if (end != End::LineEnd)
             format.setProperty(ParagraphEnd, int(end));
         if (!lineFeedBreaks_.empty()) {
-            QByteArray bits((breaks_ + 7) / 8, '\0');
+            QString bits((breaks_ + 15) / 16, QChar(0));
             for (const int i : lineFeedBreaks_)
-                bits[i / 8] = char(bits[i / 8] | (1 << (i % 8)));
+                bits[i / 16] = QChar(bits[i / 16].unicode() | (1 << (i % 16)));
             format.setProperty(LineFeedBreaks, bits);
         }
         if (first_)
@@ -191,13 +194,14 @@ QString LogTextBox::text() const
     text.reserve(document()->characterCount());
     for (QTextBlock block = document()->begin(); block.isValid(); block = block.next()) {
         const QTextBlockFormat format = block.blockFormat();
-        const QByteArray lineFeeds = format.property(LineFeedBreaks).toByteArray();
+        const QString lineFeeds = format.property(LineFeedBreaks).toString();
         const QString paragraph = block.text();
         qsizetype from = 0;
         for (qsizetype at, i = 0; (at = paragraph.indexOf(QChar(LineSeparator), from)) >= 0;
              from = at + 1, ++i) {
             text += QStringView(paragraph).mid(from, at - from);
-            const bool lineFeed = i / 8 < lineFeeds.size() && (lineFeeds[i / 8] >> (i % 8)) & 1;
+            const bool lineFeed =
+                i / 16 < lineFeeds.size() && (lineFeeds[i / 16].unicode() >> (i % 16)) & 1;
             text += EndText[lineFeed ? 1 : 0];
         }
         text += QStringView(paragraph).mid(from);
