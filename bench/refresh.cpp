@@ -6,8 +6,9 @@
 //
 // With --shapes, the viewer's Refresh of logs of the worst line structures
 // (one line with no blank, NUL bytes, only line feeds, only CRs, only empty
-// lines) against its Refresh of an ordinary log of the same size, in turns;
-// and the time to go to the log's end (Ctrl+End) and show it.
+// lines, short lines with line feeds and line ends mixed) against its
+// Refresh of an ordinary log of the same size, in turns; and the time to go
+// to the log's end (Ctrl+End) and show it.
 //
 // usage: bench_refresh [RUNS] [SIZES_MB...]
 //        bench_refresh --shapes [RUNS] [SIZES_MB...]
@@ -168,6 +169,15 @@ void writeShape(const std::filesystem::path &path, const std::string &shape, siz
         text.resize(bytes);
     } else if (shape == "cr-only") {
         text.assign(bytes, '\r');
+    } else if (shape == "mixed-ends") {
+        // Short lines ended by a line feed or a CR LF at random: every
+        // paragraph of the box records a different pattern of the two.
+        text.reserve(bytes + 64);
+        while (text.size() < bytes) {
+            text.append(5 + random() % 36, char('a' + random() % 26));
+            text += random() % 2 ? "\n" : "\r\n";
+        }
+        text.resize(bytes);
     } else if (shape == "empty-lines") {
         text.reserve(bytes);
         while (text.size() + 2 <= bytes)
@@ -247,7 +257,8 @@ void warm(const std::filesystem::path &path)
 // Each shape against an ordinary log of the same size, loads taking turns.
 int shapes(int runs, const std::vector<int> &sizes, const std::string &self, const char *scratch)
 {
-    static const char *const names[] = {"no-blank", "nul", "lf-only", "cr-only", "empty-lines"};
+    static const char *const names[] = {"no-blank", "nul",         "lf-only",
+                                        "cr-only",  "empty-lines", "mixed-ends"};
     constexpr size_t Shapes = std::size(names);
     std::vector<std::vector<double>> median(Shapes, std::vector<double>(sizes.size()));
     for (size_t s = 0; s < sizes.size(); ++s) {
