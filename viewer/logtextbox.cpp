@@ -40,7 +40,8 @@ bool isBlank(char16_t c)
 // separator) into the box's paragraphs and appends them to a fresh document.
 class ParagraphWriter {
 public:
-    explicit ParagraphWriter(QTextDocument *document) : cursor_(document)
+    ParagraphWriter(QTextDocument *document, bool packLines)
+        : cursor_(document), packLines_(packLines)
     {
         text_.resize(LogTextBox::MaxParagraph + 256);
     }
@@ -106,10 +107,11 @@ private:
     }
 
     // A line end or a line feed inside a line: a line break in the paragraph
-    // while it is short, else the paragraph's end.
+    // while it is short (line ends only where lines are packed), else the
+    // paragraph's end.
     void lineBreak(End kind)
     {
-        if (size_ >= LogTextBox::PackedParagraph) {
+        if (size_ >= LogTextBox::PackedParagraph || (kind == End::LineEnd && !packLines_)) {
             endParagraph(size_, kind, size_);
             return;
         }
@@ -169,6 +171,7 @@ private:
     }
 
     QTextCursor cursor_;
+    const bool packLines_;
     std::vector<char16_t> text_; // the paragraph being gathered, its first size_
     qsizetype size_ = 0;
     qsizetype wordStart_ = 0;         // where its last word starts
@@ -235,7 +238,8 @@ void LogTextBox::fill(QString raw)
         document->setUndoRedoEnabled(false);
         QTextCursor edit(document);
         edit.beginEditBlock();
-        ParagraphWriter(document).write(raw);
+        const bool packLines = std::count(raw.cbegin(), raw.cend(), u'\r') > PackedLines;
+        ParagraphWriter(document, packLines).write(raw);
         raw = QString();
         edit.endEditBlock();
         document->setUndoRedoEnabled(true);

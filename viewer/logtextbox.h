@@ -15,15 +15,18 @@ namespace viewer {
 // box lay out megabytes at once or hold millions of paragraphs, a paragraph
 // holds at most MaxParagraph characters and no word longer than MaxWord (a
 // longer line goes on in the next paragraph, cut at a line break or before a
-// word where it can), and short lines share a paragraph, separated by line
-// breaks, until it holds PackedParagraph characters. Each paragraph records
-// what its line breaks and its end stand for, so that the value stays exact.
+// word where it can), and in a log of more than PackedLines lines short
+// lines share a paragraph, separated by line breaks, until it holds
+// PackedParagraph characters (screen readers, which read a paragraph's end
+// as a line end, see such a line break as it is). Each paragraph records what
+// its line breaks and its end stand for, so that the value stays exact.
 class LogTextBox : public QPlainTextEdit {
     Q_OBJECT
 public:
     static constexpr qsizetype MaxParagraph = 8192;
     static constexpr qsizetype MaxWord = 1024;
     static constexpr qsizetype PackedParagraph = 1024;
+    static constexpr qsizetype PackedLines = 65536;
 
     explicit LogTextBox(QWidget *parent = nullptr);
 
