@@ -2,6 +2,7 @@
 #include "logtextbox.h"
 
 #include <QApplication>
+#include <QClipboard>
 #include <QRandomGenerator>
 #include <QStringDecoder>
 #include <QTest>
@@ -139,6 +140,9 @@ private slots:
         box.resize(449, 321);
         box.setLog(bytes);
         QVERIFY(box.text() == text);
+        box.selectAll();
+        box.copy(); // every line break a line feed, nothing where a line was cut
+        QVERIFY(QGuiApplication::clipboard()->text() == QString(text).replace("\r\n", "\n"));
 
         const QTextDocument *document = box.document();
         QVERIFY(document->blockCount() <=

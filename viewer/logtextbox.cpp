@@ -2,6 +2,7 @@
 
 #include "logtext.h"
 
+#include <QMimeData>
 #include <QPlainTextDocumentLayout>
 #include <QTextBlock>
 #include <QTextCursor>
@@ -212,6 +213,30 @@ QString LogTextBox::text() const
             text += EndText[std::clamp(format.intProperty(ParagraphEnd), 0, 2)];
     }
     return text;
+}
+
+// A copy or a drag holds the selection with every line break a line feed, as
+// the box's own would, and nothing where the box cut a long line.
+QMimeData *LogTextBox::createMimeDataFromSelection() const
+{
+    const QTextCursor cursor = textCursor();
+    const int start = cursor.selectionStart();
+    const int end = cursor.selectionEnd();
+    QString text;
+    for (QTextBlock block = document()->findBlock(start); block.isValid() && block.position() < end;
+         block = block.next()) {
+        const int position = block.position();
+        const int from = std::max(start - position, 0);
+        const int to = std::min(end - position, block.length() - 1);
+        text += QStringView(block.text()).mid(from, to - from);
+        if (end - position > block.length() - 1 &&
+            block.blockFormat().intProperty(ParagraphEnd) != int(End::Nothing))
+            text += u'\n';
+    }
+    text.replace(QChar(LineSeparator), u'\n');
+    auto *data = new QMimeData;
+    data->setText(text);
+    return data;
 }
 
 void LogTextBox::setText(QString text)

@@ -26,7 +26,7 @@ public:
     static constexpr qsizetype MaxParagraph = 8192;
     static constexpr qsizetype MaxWord = 1024;
     static constexpr qsizetype PackedParagraph = 1024;
-    static constexpr qsizetype PackedLines = 65536;
+    static constexpr qsizetype PackedLines = 4096;
 
     explicit LogTextBox(QWidget *parent = nullptr);
 
@@ -36,6 +36,9 @@ public:
     // the bytes are let go before the box is filled. Throws std::bad_alloc,
     // keeping the text it had, when the log does not fit in memory.
     void setLog(QByteArray bytes);
+
+protected:
+    QMimeData *createMimeDataFromSelection() const override;
 
 private:
     void fill(QString raw);
