@@ -4,7 +4,14 @@
 // kind of text widget. Each load runs in a process of its own, so that its
 // peak memory can be told apart; ours and the baseline take turns.
 //
+// With --shapes, the viewer's Refresh of logs of the worst line structures
+// (one line with no blank, NUL bytes, only line feeds, only CRs, only empty
+// lines, short lines with line feeds and line ends mixed) against its
+// Refresh of an ordinary log of the same size, in turns; and the time to go
+// to the log's end (Ctrl+End) and show it.
+//
 // usage: bench_refresh [RUNS] [SIZES_MB...]
+//        bench_refresh --shapes [RUNS] [SIZES_MB...]
 //        bench_refresh --load ours|baseline FILE     (one load, used by the above)
 
 #include "benchutil.h"
@@ -15,6 +22,7 @@
 
 #include <QApplication>
 #include <QFile>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -25,6 +33,7 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <random>
 #include <spawn.h>
 #include <string>
@@ -67,6 +76,7 @@ int loadOnce(int argc, char *argv[], const std::string &kind, const QString &pat
     bool failed = false;
     windowing::setMessageSink([&failed](const QString &) { failed = true; });
     double ms = 0;
+    double endMs = 0;
     long before = 0;
     if (kind == "ours") {
         windowing::Single<Renames>::show();
@@ -79,8 +89,14 @@ int loadOnce(int argc, char *argv[], const std::string &kind, const QString &pat
         refresh->click();
         QCoreApplication::processEvents();
         ms = bench::nowMs() - t0;
-        failed = failed ||
-                 viewer.findChild<QPlainTextEdit *>(QStringLiteral("Text1"))->document()->isEmpty();
+        auto *box = viewer.findChild<QPlainTextEdit *>(QStringLiteral("Text1"));
+        failed = failed || box->document()->isEmpty();
+        const double t1 = bench::nowMs();
+        QKeyEvent end(QEvent::KeyPress, Qt::Key_End, Qt::ControlModifier);
+        QCoreApplication::sendEvent(box, &end);
+        QCoreApplication::processEvents();
+        endMs = bench::nowMs() - t1;
+        failed = failed || !box->textCursor().atEnd();
     } else {
         QPlainTextEdit box;
         box.setFixedSize(449, 321);
@@ -105,7 +121,7 @@ int loadOnce(int argc, char *argv[], const std::string &kind, const QString &pat
         std::fprintf(stderr, "loading %s failed\n", qPrintable(path));
         return 1;
     }
-    std::printf("%.3f %ld\n", ms, growth);
+    std::printf("%.3f %ld %.3f\n", ms, growth, endMs);
     return 0;
 }
 
@@ -132,9 +148,48 @@ void writeLog(const std::filesystem::path &path, size_t bytes)
     std::ofstream(path, std::ios::binary) << text;
 }
 
+// The worst line structures for a text box, `bytes` long.
+void writeShape(const std::filesystem::path &path, const std::string &shape, size_t bytes)
+{
+    std::mt19937 random(20030704);
+    std::string text;
+    if (shape == "no-blank") {
+        static const char letters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
+        text.resize(bytes);
+        for (char &c : text)
+            c = letters[random() % (sizeof letters - 1)];
+    } else if (shape == "nul") {
+        text.assign(bytes, '\0');
+    } else if (shape == "lf-only") {
+        text.reserve(bytes + 64);
+        while (text.size() < bytes) {
+            text += "Rename levl" + std::to_string(random() % 10000) + ".DAT to levl" +
+                    std::to_string(random() % 10000) + ".DAT OK\n";
+        }
+        text.resize(bytes);
+    } else if (shape == "cr-only") {
+        text.assign(bytes, '\r');
+    } else if (shape == "mixed-ends") {
+        // Short lines ended by a line feed or a CR LF at random: every
+        // paragraph of the box records a different pattern of the two.
+        text.reserve(bytes + 64);
+        while (text.size() < bytes) {
+            text.append(5 + random() % 36, char('a' + random() % 26));
+            text += random() % 2 ? "\n" : "\r\n";
+        }
+        text.resize(bytes);
+    } else if (shape == "empty-lines") {
+        text.reserve(bytes);
+        while (text.size() + 2 <= bytes)
+            text += "\r\n";
+    }
+    std::ofstream(path, std::ios::binary) << text;
+}
+
 struct Child {
     double ms;
     long kb;
+    double endMs;
 };
 
 // Runs a command with its stdout read back; wall time fork to exit.
@@ -182,8 +237,9 @@ Child run(std::vector<std::string> args, bool discardOutput)
         std::fprintf(stderr, "%s failed\n", args[0].c_str());
         std::exit(1);
     }
-    Child child{ms, 0};
-    if (!discardOutput && std::sscanf(output.c_str(), "%lf %ld", &child.ms, &child.kb) != 2) {
+    Child child{ms, 0, 0};
+    if (!discardOutput &&
+        std::sscanf(output.c_str(), "%lf %ld %lf", &child.ms, &child.kb, &child.endMs) != 3) {
         std::fprintf(stderr, "unexpected output from a load: %s\n", output.c_str());
         std::exit(1);
     }
@@ -198,6 +254,57 @@ void warm(const std::filesystem::path &path)
         ;
 }
 
+// Each shape against an ordinary log of the same size, loads taking turns.
+int shapes(int runs, const std::vector<int> &sizes, const std::string &self, const char *scratch)
+{
+    static const char *const names[] = {"no-blank", "nul",         "lf-only",
+                                        "cr-only",  "empty-lines", "mixed-ends"};
+    constexpr size_t Shapes = std::size(names);
+    std::vector<std::vector<double>> median(Shapes, std::vector<double>(sizes.size()));
+    for (size_t s = 0; s < sizes.size(); ++s) {
+        const size_t bytes = size_t(sizes[s]) * 1000 * 1000;
+        const std::string size = std::to_string(sizes[s]) + "MB";
+        const auto ordinary = std::filesystem::path(scratch) / ("ordinary-" + size + ".txt");
+        writeLog(ordinary, bytes);
+        for (size_t k = 0; k < Shapes; ++k) {
+            const auto log = std::filesystem::path(scratch) / (std::string(names[k]) + ".txt");
+            writeShape(log, names[k], bytes);
+            warm(log);
+            warm(ordinary);
+            std::vector<double> ms, baseMs, mb, baseMb, end, baseEnd;
+            for (int i = 0; i < runs; ++i) {
+                const Child a = run({self, "--load", "ours", log.string()}, false);
+                const Child b = run({self, "--load", "ours", ordinary.string()}, false);
+                ms.push_back(a.ms);
+                mb.push_back(a.kb / 1024.0);
+                end.push_back(a.endMs);
+                baseMs.push_back(b.ms);
+                baseMb.push_back(b.kb / 1024.0);
+                baseEnd.push_back(b.endMs);
+            }
+            const std::string name = std::string("shape.") + names[k] + "." + size;
+            bench::report(name + ".time", ms, baseMs, "ms");
+            bench::report(name + ".peak-growth", mb, baseMb, "MB");
+            bench::report(name + ".to-end", end, baseEnd, "ms");
+            median[k][s] = bench::median(ms);
+            std::filesystem::remove(log);
+        }
+        std::filesystem::remove(ordinary);
+    }
+    // Cost per size step: 10x the bytes should cost about 10x the time.
+    for (size_t k = 0; k < Shapes; ++k) {
+        for (size_t s = 1; s < sizes.size(); ++s) {
+            const std::string name = std::string("shape.") + names[k] + ".time-" +
+                                     std::to_string(sizes[s]) + "MB/" +
+                                     std::to_string(sizes[s - 1]) + "MB";
+            std::printf("%-36s %8.3f x   size %dx\n", name.c_str(), median[k][s] / median[k][s - 1],
+                        sizes[s] / std::max(1, sizes[s - 1]));
+        }
+    }
+    std::filesystem::remove_all(scratch);
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -205,6 +312,11 @@ int main(int argc, char *argv[])
     if (argc == 4 && std::strcmp(argv[1], "--load") == 0) {
         int qtArgc = 1;
         return loadOnce(qtArgc, argv, argv[2], QString::fromLocal8Bit(argv[3]));
+    }
+    const bool withShapes = argc > 1 && std::strcmp(argv[1], "--shapes") == 0;
+    if (withShapes) {
+        --argc;
+        ++argv;
     }
     const int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 5;
     std::vector<int> sizes;
@@ -218,6 +330,8 @@ int main(int argc, char *argv[])
     if (!scratch)
         return 1;
     const std::string self = std::filesystem::canonical("/proc/self/exe").string();
+    if (withShapes)
+        return shapes(runs, sizes, self, scratch);
 
     std::vector<double> oursMedian(sizes.size()), baseMedian(sizes.size());
     for (size_t s = 0; s < sizes.size(); ++s) {

@@ -226,13 +226,10 @@ private slots:
         pathBox()->setText(path("large.txt"));
         MessageRecorder recorder;
         refresh();
-        auto *box = child<viewer::LogTextBox>("Text1");
         if (loads) {
             QVERIFY(recorder.messages.isEmpty());
-            // Every line, the open last one with its end added, then the
-            // empty block after the final line end.
-            QCOMPARE(box->document()->blockCount(), bytes.count('\r') + 2);
-            QVERIFY(box->document()->lastBlock().previous().text().startsWith("Rename levl"));
+            // Every line, the open last one with its end added.
+            QVERIFY(logText() == QString::fromLatin1(bytes) + "\r\n");
         } else {
             QCOMPARE(recorder.messages, QStringList{"Error reading file."});
             QCOMPARE(logText(), QString("good\r\n"));

@@ -9,12 +9,12 @@ namespace {
 constexpr char CR = '\r';
 constexpr char LF = '\n';
 constexpr QChar LineSeparator = QChar(QChar::LineSeparator);
-constexpr QChar ParagraphSeparator = QChar(QChar::ParagraphSeparator);
 
 // What the line ends of a log add to it: a LF after every lone CR, and a CR LF
-// after an open last line.
+// after an open last line; and how many of them are CR LF already.
 struct LineEnds {
     qsizetype loneCrs = 0;
+    qsizetype crLfs = 0;
     bool lastLineOpen = false;
 };
 
@@ -26,9 +26,17 @@ LineEnds countLineEnds(QByteArrayView bytes)
         return ends;
     const char *begin = bytes.data();
     const char *end = begin + size;
-    for (const char *p = begin; (p = static_cast<const char *>(std::memchr(p, CR, end - p))); ++p) {
-        if (p + 1 == end || p[1] != LF)
-            ++ends.loneCrs;
+    for (const char *p = begin; (p = static_cast<const char *>(std::memchr(p, CR, end - p)));) {
+        // Line ends come in runs where lines are empty: count the run here.
+        while (p < end && *p == CR) {
+            if (p + 1 < end && p[1] == LF) {
+                ++ends.crLfs;
+                p += 2;
+            } else {
+                ++ends.loneCrs;
+                ++p;
+            }
+        }
     }
     ends.lastLineOpen = end[-1] != CR && !(size >= 2 && end[-2] == CR && end[-1] == LF);
     return ends;
@@ -81,13 +89,14 @@ bool needsCare(quint64 word)
 }
 
 // The document text of a log in a single-byte code page (ASCII or
-// Windows-1252), built straight from the bytes: the line ends, the decoding
-// and the line separators of toDocumentText in one pass and one allocation.
+// Windows-1252), built straight from the bytes: the line ends (each a lone
+// CR, the least the log text box needs), the decoding and the line
+// separators of toDocumentText in one pass and one allocation.
 QString singleByteDocumentText(QByteArrayView bytes)
 {
-    const auto [loneCrs, lastLineOpen] = countLineEnds(bytes);
+    const auto [loneCrs, crLfs, lastLineOpen] = countLineEnds(bytes);
     const qsizetype size = bytes.size();
-    QString text(size + loneCrs + (lastLineOpen ? 2 : 0), Qt::Uninitialized);
+    QString text(size - crLfs + (lastLineOpen ? 1 : 0), Qt::Uninitialized);
     char16_t *out = reinterpret_cast<char16_t *>(text.data());
     const auto *p = reinterpret_cast<const unsigned char *>(bytes.data());
     const auto *end = p + size;
@@ -106,7 +115,6 @@ QString singleByteDocumentText(QByteArrayView bytes)
         const unsigned char b = *p++;
         if (b == CR) {
             *out++ = u'\r';
-            *out++ = u'\n';
             if (p < end && *p == LF)
                 ++p;
         } else if (b == LF) {
@@ -117,10 +125,8 @@ QString singleByteDocumentText(QByteArrayView bytes)
             *out++ = b;
         }
     }
-    if (lastLineOpen) {
+    if (lastLineOpen)
         *out++ = u'\r';
-        *out++ = u'\n';
-    }
     return text;
 }
 #endif
@@ -134,7 +140,7 @@ QByteArray withCrLfLineEnds(QByteArray bytes)
     const char *begin = bytes.constData();
     const char *end = begin + size;
 
-    const auto [loneCrs, lastLineOpen] = countLineEnds(bytes);
+    const auto [loneCrs, crLfs, lastLineOpen] = countLineEnds(bytes);
     if (loneCrs == 0 && !lastLineOpen)
         return bytes;
 
@@ -185,13 +191,6 @@ QString toDocumentText(QString text)
             *p = LineSeparator.unicode();
     }
     return text;
-}
-
-QString fromDocumentText(QString raw)
-{
-    raw.replace(ParagraphSeparator, QStringLiteral("\r\n"));
-    raw.replace(LineSeparator, QLatin1Char('\n'));
-    return raw;
 }
 
 QString logDocumentText(QByteArray bytes)

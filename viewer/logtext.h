@@ -18,13 +18,13 @@ QString decodeLog(QByteArrayView bytes);
 // What the log text box holds after loading these bytes.
 QString logText(QByteArray bytes);
 
-// The log text box's value as its document is filled, and back: a line feed
-// that ends no line is kept inside its line as a line separator.
+// The log text box's value as its document is filled: a line feed that ends
+// no line is kept inside its line as a line separator.
 QString toDocumentText(QString text);
-QString fromDocumentText(QString raw);
 
 // toDocumentText(logText(bytes)), in one pass over the bytes where the log is
-// in a single-byte code page: what a Refresh fills the log text box with.
+// in a single-byte code page, each line end there a CR alone: what a Refresh
+// fills the log text box with.
 QString logDocumentText(QByteArray bytes);
 
 } // namespace viewer

@@ -13,9 +13,9 @@ namespace viewer {
 class LogTextBox;
 
 // The largest log Refresh loads. Loading takes about five times a log's size
-// in memory and keeps the window busy for about four seconds per hundred
-// megabytes; a larger file, far beyond any renames log, is reported as
-// unreadable instead of exhausting memory or freezing the window for minutes.
+// in memory and keeps the window busy for about two seconds per hundred
+// megabytes, whatever the log's line structure; a larger file, far beyond any
+// renames log, is reported as unreadable instead of exhausting memory.
 constexpr qint64 LargestLog = qint64(128) << 20;
 } // namespace viewer
 
