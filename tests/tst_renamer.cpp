@@ -64,10 +64,16 @@ private slots:
 
     void init()
     {
+#ifdef _WIN32
+        // Under Wine in the test run's own prefix: the built-in folder itself.
+        levels = QDir::fromNativeSeparators(QString::fromUtf16(platform::LevelsFolder));
+        QDir(levels).removeRecursively();
+#else
         prefix = std::make_unique<QTemporaryDir>();
         levels = prefix->path() + "/drive_c/Program Files/Quenmark/Vantorel/levels";
-        QVERIFY(QDir().mkpath(levels));
         qputenv("WINEPREFIX", prefix->path().toUtf8());
+#endif
+        QVERIFY(QDir().mkpath(levels));
         QDir::setCurrent(startFolder);
     }
 
@@ -90,6 +96,45 @@ private slots:
         QVERIFY(!Single<Renames>::isLoaded()); // nothing the first screen does not need
         QVERIFY(recorder.messages.isEmpty());
     }
+
+#ifdef _WIN32
+    // A 32-bit game on 64-bit Windows lives in "Program Files (x86)".
+    void programFilesX86_data()
+    {
+        QTest::addColumn<QStringList>("paths");
+        QTest::addColumn<bool>("levelsX86");
+        QTest::addColumn<bool>("logX86");
+        const QString native = "c:/Program Files/Quenmark/Vantorel/levels";
+        const QString x86 = "c:/Program Files (x86)/Quenmark/Vantorel/levels";
+        QTest::newRow("64-bit") << QStringList{native} << false << false;
+        QTest::newRow("32-bit") << QStringList{x86} << true << true;
+        QTest::newRow("both") << QStringList{native, x86} << false << false;
+        QTest::newRow("neither") << QStringList{} << false << false;
+        QTest::newRow("both, the log only in the 32-bit one")
+            << QStringList{native, x86 + "/Renames.txt"} << false << true;
+    }
+    void programFilesX86()
+    {
+        QFETCH(QStringList, paths);
+        QFETCH(bool, levelsX86);
+        QFETCH(bool, logX86);
+        for (const char *game : {"c:/Program Files/Quenmark", "c:/Program Files (x86)/Quenmark"})
+            QVERIFY(QDir(game).removeRecursively());
+        for (const QString &path : paths) {
+            const bool log = path.endsWith(".txt");
+            QVERIFY(QDir().mkpath(log ? path.section('/', 0, -2) : path));
+            QVERIFY(!log || writeFile(path, "log"));
+        }
+        const auto expected = [](const char16_t *builtIn, bool x86) {
+            QString path = QString::fromUtf16(builtIn);
+            return x86 ? path.replace("c:\\Program Files\\", "c:\\Program Files (x86)\\") : path;
+        };
+        QCOMPARE(platform::hostPath(QString::fromUtf16(platform::LevelsFolder)),
+                 expected(platform::LevelsFolder, levelsX86));
+        QCOMPARE(platform::hostPath(QString::fromUtf16(platform::DefaultLogPath)),
+                 expected(platform::DefaultLogPath, logX86));
+    }
+#endif
 
     void missingLevelsFolderIsSilent()
     {
@@ -277,6 +322,9 @@ private slots:
         const QString log = platform::hostPath(QString::fromUtf16(platform::DefaultLogPath));
         QCOMPARE(started.size(), 2);
         QCOMPARE(started.at(0).mid(1), QStringList{log});
+#ifdef _WIN32
+        QCOMPARE(started.at(0).at(0), QString("notepad.exe"));
+#endif
         QCOMPARE(started.at(1), started.at(0));
         QVERIFY(recorder.messages.isEmpty());
 
