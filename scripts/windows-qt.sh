@@ -73,29 +73,28 @@ vr_qt_fetch_source() {
 }
 
 # Builds Core, Gui, Widgets and Test for Windows into the cache unless they are
-# there already; prints the prefix.
+# there already; prints the prefix (and nothing else: the rest goes to stderr).
 vr_windows_qt() {
-    local prefix work
-    vr_install "${VR_WINDOWS_PACKAGES[@]}" || return 1
+    local prefix
+    vr_install "${VR_WINDOWS_PACKAGES[@]}" >&2 || return 1
     prefix=$(vr_qt_prefix)
-    if [ -f "$prefix/.complete" ]; then
-        echo "$prefix"
-        return 0
-    fi
-    work="$prefix.work"
+    [ -f "$prefix/.complete" ] || vr_qt_build "$prefix" >&2 || return 1
+    echo "$prefix"
+}
+
+vr_qt_build() {
+    local prefix=$1 work="$1.work" start=$SECONDS
     mkdir -p "$work"
     [ -f "$work/src/qtbase/CMakeLists.txt" ] || vr_qt_fetch_source "$work" || return 1
-    local start=$SECONDS
     vr_qt_log "configuring Qt for Windows in $work/build"
     cmake -S "$work/src/qtbase" -B "$work/build" -G Ninja \
         -DCMAKE_TOOLCHAIN_FILE="$VR_ROOT/cmake/mingw-w64-x86_64.cmake" \
         -DQT_HOST_PATH=/usr -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake \
-        -DCMAKE_INSTALL_PREFIX="$prefix" "${VR_QT_OPTIONS[@]}" >"$work/configure.log" ||
-        {
-            vr_qt_log "configure failed, see $work/configure.log"
-            return 1
-        }
-    vr_qt_log "building Qt for Windows (about half an hour on two cores); log in $work/build.log"
+        -DCMAKE_INSTALL_PREFIX="$prefix" "${VR_QT_OPTIONS[@]}" >"$work/configure.log" || {
+        vr_qt_log "configure failed, see $work/configure.log"
+        return 1
+    }
+    vr_qt_log "building Qt for Windows (half an hour or more on two cores); log in $work/build.log"
     nice cmake --build "$work/build" --parallel 2 >"$work/build.log" 2>&1 || {
         vr_qt_log "build failed, see $work/build.log"
         return 1
@@ -107,7 +106,6 @@ vr_windows_qt() {
     vr_qt_log "Qt for Windows built in $((SECONDS - start)) s into $prefix"
     touch "$prefix/.complete"
     rm -rf "$work"
-    echo "$prefix"
 }
 
 VR_WINDOWS_BUILD="$VR_ROOT/build-windows"
