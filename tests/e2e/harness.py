@@ -437,48 +437,54 @@ class WindowsProgram:
     def no_window(self, title, timeout=5.0):
         wait_for(f"no window titled {title!r}", lambda: not self.windows(title), timeout)
 
-    def active(self):
-        return subprocess.run(["xdotool", "getactivewindow"], capture_output=True, text=True,
-                              timeout=10).stdout.strip()
+    def focus(self, xid):
+        """Gives a window the keyboard, as a click on it would: without a
+        window manager, X leaves the focus where the pointer is."""
+        xdotool("windowfocus", "--sync", xid)
 
-    def copy(self):
-        """What Ctrl+C in the active window puts on the clipboard."""
+    def copy(self, xid):
+        """What Ctrl+C in that window puts on the clipboard."""
         subprocess.run(["xclip", "-selection", "clipboard", "-i", "/dev/null"], timeout=10)
-        self.key("ctrl+c")
+        self.key("ctrl+c", window=xid)
         return wait_for("text on the clipboard", lambda: subprocess.run(
             ["xclip", "-selection", "clipboard", "-o"], capture_output=True, timeout=10
-        ).stdout.decode("utf-8", errors="replace").replace("\r\n", "\n"))
+        ).stdout.decode("utf-8", errors="replace"))
+
+    def message_boxes(self):
+        return [w for w in self.windows(TITLE_OF_PROGRAM) if w != self.main]
 
     def wait_message(self, timeout=10.0):
-        """The message box on the screen: (window, title, text)."""
-        def probe():
-            boxes = [w for w in self.windows(TITLE_OF_PROGRAM) if w != self.main]
-            return boxes[0] if len(boxes) == 1 and self.active() == boxes[0] else None
-        box = wait_for("a message box", probe, timeout)
-        # ----\ntitle\n----\ntext\n----\nbuttons\n----
-        parts = [p.strip("\n") for p in self.copy().split("---------------------------")]
+        """The one message box on the screen: (window, title, text)."""
+        boxes = wait_for("a message box", self.message_boxes, timeout)
+        if len(boxes) != 1:
+            raise AssertionError(f"{len(boxes)} message boxes at once")
+        # ----, title, ----, text, ----, buttons, ----
+        parts = [p.strip("\n") for p in self.copy(boxes[0]).split("-" * 27)]
         if len(parts) < 4:
             raise AssertionError(f"not a message box's text: {parts!r}")
-        return box, parts[1], parts[2]
+        return boxes[0], parts[1], parts[2]
 
     def no_message(self, settle=1.0):
+        """No message box comes up within settle seconds."""
         time.sleep(settle)
-        boxes = [w for w in self.windows(TITLE_OF_PROGRAM) if w != self.main]
-        if boxes:
-            raise AssertionError(f"{len(boxes)} message boxes open")
+        if self.message_boxes():
+            raise AssertionError("a message box is open")
 
     def wait_closed(self, xid, timeout=5.0):
         wait_for(f"window {xid} to close", lambda: xid not in subprocess.run(
             ["xdotool", "search", "--onlyvisible", "--name", "."], capture_output=True,
             text=True, timeout=10).stdout.split(), timeout)
 
-    def key(self, *keys):
+    def key(self, *keys, window=None):
+        """Presses keys in a window (by default the main one)."""
+        self.focus(window or self.main)
         for key in keys:
             xdotool("key", "--clearmodifiers", key)
             time.sleep(0.05)
 
-    def type(self, text):
-        xdotool("type", "--delay", "2", text)
+    def click(self, xid, x, y):
+        """Clicks at x, y inside a window."""
+        xdotool("mousemove", "--window", xid, str(x), str(y), "click", "1")
 
     def menu(self, *moves):
         """Walks the main window's menus with the keyboard from Alt."""

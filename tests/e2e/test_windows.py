@@ -14,7 +14,6 @@ import time
 import unittest
 
 import harness
-from harness import wait_for
 from test_scenarios import CONTENTS, LEVELS, TITLE, VIEWER, logs, names, read, screenshots, write
 
 session = None
@@ -80,7 +79,7 @@ class Scenarios(unittest.TestCase):
         box, title, text = self.program.wait_message()
         self.assertEqual((title, text), (TITLE, expected))
         self.program.screenshot(box, "message")
-        self.program.key("Return")
+        self.program.key("Return", window=box)
         self.program.wait_closed(box)
 
     def rename(self, *expected, tabs=6):
@@ -128,12 +127,12 @@ class Scenarios(unittest.TestCase):
         p.menu("Down", "Right", "Down", "Return")  # File > Renames > Program
         viewer = p.window(VIEWER)
         p.screenshot(viewer, "viewer")
-        p.key("space")  # the focus starts on "Refreash"
+        p.key("space", window=viewer)  # the focus starts on "Refreash"
         time.sleep(0.5)
         p.screenshot(viewer, "log")
-        xdotool_click(viewer, 100, 120)
-        p.key("ctrl+a")
-        self.assertEqual(p.copy(), "café 2131 -> 2001\nsecond – “quoted”\n")
+        p.click(viewer, 100, 120)  # into the log
+        p.key("ctrl+a", window=viewer)
+        self.assertEqual(p.copy(viewer), "café 2131 -> 2001\nsecond – “quoted”\n")
         p.screenshot(main, "main")
 
     def test_about(self):
@@ -142,7 +141,7 @@ class Scenarios(unittest.TestCase):
         p.menu("Right", "Down", "Down", "Return")  # Help > About
         about = p.window("About " + TITLE)
         p.screenshot(about, "about")
-        p.key("Return")
+        p.key("Return", window=about)
         p.no_window("About " + TITLE)
 
     def test_exit_button(self):
@@ -154,10 +153,6 @@ class Scenarios(unittest.TestCase):
         self.start()
         self.program.menu("Down", "Up", "Return")  # File > Exit, the last item
         self.assertEqual(self.program.wait_end(10), 0)
-
-
-def xdotool_click(xid, x, y):
-    harness.xdotool("mousemove", "--window", xid, str(x), str(y), "click", "1")
 
 
 if __name__ == "__main__":
