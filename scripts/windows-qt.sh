@@ -34,13 +34,26 @@ vr_qt_archive() {
     apt-cache policy qt6-base-dev | sed -n '/\*\*\*/,/^ *[0-9]* http/{s|^ *[0-9]* \(http[^ ]*\) \([^/ ]*\)/\([^ ]*\) .*|\1 \2 \3|p}' | head -n1
 }
 
-# The cache folder for this source, compiler and set of options.
+# With OpenGL off, Qt 6.4 still marks its dynamic OpenGL loading on for Windows,
+# and the Windows platform plugin then asks it whether OpenGL is software
+# rendered, which does not build. Without OpenGL the answer is no.
+vr_qt_patch() {
+    local window=$1/src/plugins/platforms/windows/qwindowswindow.cpp
+    grep -q '^#if QT_CONFIG(dynamicgl)$' "$window" &&
+        sed -i '/^static inline bool isSoftwareGl()$/,/^}$/s/^#if QT_CONFIG(dynamicgl)$/#if QT_CONFIG(dynamicgl) \&\& QT_CONFIG(opengl)/' \
+            "$window"
+}
+
+# The cache folder for this source, compiler, set of options and patch.
 vr_qt_prefix() {
     local compiler options
     compiler=$(x86_64-w64-mingw32-g++-posix -dumpfullversion)-$(dpkg-query -W -f='${Version}' \
         gcc-mingw-w64-x86-64-posix 2>/dev/null)
-    options=$(printf '%s\n' "${VR_QT_OPTIONS[@]}" |
-        cat - "$VR_ROOT/cmake/mingw-w64-x86_64.cmake" | sha256sum | cut -c1-12)
+    options=$({
+        printf '%s\n' "${VR_QT_OPTIONS[@]}"
+        declare -f vr_qt_patch
+        cat "$VR_ROOT/cmake/mingw-w64-x86_64.cmake"
+    } | sha256sum | cut -c1-12)
     echo "$VR_CACHE/qt-$(vr_qt_source_version)-mingw-$compiler-$options"
 }
 
@@ -69,7 +82,8 @@ vr_qt_fetch_source() {
     "${apt[@]}" update -qq || return 1
     (cd "$work/src" && "${apt[@]}" source --download-only "qt6-base=$version") || return 1
     rm -rf "$work/src/qtbase"
-    dpkg-source --no-check -x "$work/src"/qt6-base_*.dsc "$work/src/qtbase" >/dev/null
+    dpkg-source --no-check -x "$work/src"/qt6-base_*.dsc "$work/src/qtbase" >/dev/null &&
+        vr_qt_patch "$work/src/qtbase"
 }
 
 # Builds Core, Gui, Widgets and Test for Windows into the cache unless they are
