@@ -1,3 +1,4 @@
+cmake_minimum_required(VERSION 3.19)
 # Fills FOLDER with PROGRAM, the PLUGINS (pairs of subfolder and file), every
 # library they load that is found in SEARCH, and the LICENSES; strips the
 # programs and libraries, and packs the folder as ZIP. Run with cmake -P.
@@ -20,23 +21,41 @@ foreach(i RANGE 0 ${last} 2)
     list(APPEND binaries ${FOLDER}/${subfolder}/${name})
 endforeach()
 
-# The libraries are what the program file and the plugins import, found in
-# SEARCH; the system's own (kernel32 and the like) are left to Windows.
-set(CMAKE_GET_RUNTIME_DEPENDENCIES_PLATFORM windows+pe)
-set(CMAKE_GET_RUNTIME_DEPENDENCIES_TOOL objdump)
-set(CMAKE_GET_RUNTIME_DEPENDENCIES_COMMAND ${OBJDUMP})
-file(GET_RUNTIME_DEPENDENCIES
-    EXECUTABLES ${PROGRAM}
-    MODULES ${modules}
-    DIRECTORIES ${SEARCH}
-    RESOLVED_DEPENDENCIES_VAR libraries
-    UNRESOLVED_DEPENDENCIES_VAR system
-    PRE_EXCLUDE_REGEXES "^api-ms-" "^ext-ms-")
-foreach(library IN LISTS libraries)
-    file(COPY ${library} DESTINATION ${FOLDER})
-    get_filename_component(name ${library} NAME)
-    list(APPEND binaries ${FOLDER}/${name})
+# The libraries are what the program file and the plugins import, and what
+# those import in turn, found in SEARCH (by name, in any case, as Windows
+# finds them); the system's own (kernel32 and the like) are left to Windows.
+foreach(folder IN LISTS SEARCH)
+    file(GLOB found "${folder}/*.dll")
+    foreach(path IN LISTS found)
+        get_filename_component(name ${path} NAME)
+        string(TOLOWER ${name} name)
+        if(NOT DEFINED library_${name})
+            set(library_${name} ${path})
+        endif()
+    endforeach()
 endforeach()
+set(queue ${PROGRAM} ${modules})
+set(copied "")
+while(queue)
+    list(POP_FRONT queue file)
+    execute_process(COMMAND ${OBJDUMP} -p ${file} OUTPUT_VARIABLE dump RESULT_VARIABLE failed)
+    if(failed)
+        message(FATAL_ERROR "Could not read the imports of ${file}")
+    endif()
+    string(REGEX MATCHALL "DLL Name: [^\n]+" imports "${dump}")
+    foreach(import IN LISTS imports)
+        string(REGEX REPLACE "DLL Name: " "" name "${import}")
+        string(STRIP "${name}" name)
+        string(TOLOWER "${name}" key)
+        if(DEFINED library_${key} AND NOT key IN_LIST copied)
+            list(APPEND copied ${key})
+            list(APPEND queue ${library_${key}})
+            file(COPY ${library_${key}} DESTINATION ${FOLDER})
+            get_filename_component(name ${library_${key}} NAME)
+            list(APPEND binaries ${FOLDER}/${name})
+        endif()
+    endforeach()
+endwhile()
 
 foreach(binary IN LISTS binaries)
     execute_process(COMMAND ${STRIP} --strip-unneeded ${binary} RESULT_VARIABLE failed)
