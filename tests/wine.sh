@@ -3,9 +3,9 @@
 # on first use. The Windows build's tests run through it.
 #   wine.sh PREFIX PLUGIN_FOLDER DLL_FOLDER... -- PROGRAM [ARGUMENT...]
 # DLL_FOLDERs (Qt's libraries, the compiler's runtime) are searched for the
-# program's libraries, PLUGIN_FOLDER for Qt's plugins. The programs run without
-# a display (Qt's offscreen platform). Exits 77, which ctest counts as skipped,
-# without Wine.
+# program's libraries, PLUGIN_FOLDER for Qt's plugins. The program gets an X
+# server of its own (Xvfb), since Wine draws its windows through X; Wine and
+# the server end with it. Exits 77, which ctest counts as skipped, without Wine.
 set -euo pipefail
 prefix=$1
 plugins=$2
@@ -29,10 +29,21 @@ mkdir -p "$prefix"
 export WINEPREFIX
 WINEPREFIX=$(cd "$prefix" && pwd)
 export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" WINEPATH="$dll_path"
-# A Western European system: its ANSI code page is Windows-1252.
-export LC_ALL=en_US.UTF-8
+# A Western European system with UTF-8 file names: its ANSI code page is
+# Windows-1252.
+export LC_ALL=C.UTF-8
 export QT_PLUGIN_PATH="Z:${plugins//\//\\}"
-unset DISPLAY WAYLAND_DISPLAY
+server=$(command -v wineserver || echo /usr/lib/wine/wineserver)
+unset WAYLAND_DISPLAY
+display=$(mktemp)
+Xvfb -displayfd 3 -screen 0 1024x768x24 -dpi 96 -nolisten tcp 3>"$display" 2>/dev/null &
+xvfb=$!
+trap '"$server" -k 2>/dev/null; kill $xvfb 2>/dev/null; rm -f "$display"' EXIT
+for _ in $(seq 100); do
+    [ -s "$display" ] && break
+    sleep 0.1
+done
+export DISPLAY=":$(head -n1 "$display")"
 (
     flock 9
     if [ ! -f "$WINEPREFIX/system.reg" ]; then
@@ -40,4 +51,15 @@ unset DISPLAY WAYLAND_DISPLAY
         "$wine" wineboot -i >"$WINEPREFIX.log" 2>&1
     fi
 ) 9>"$WINEPREFIX.lock"
-exec "$wine" "$@"
+status=0
+"$wine" "$@" || status=$?
+# Under Wine a Qt test program's report does not reach a pipe; the Windows
+# build has it written to a file (-o FILE,txt), shown here.
+previous=""
+for argument in "$@"; do
+    if [ "$previous" = -o ] && [ "${argument%,txt}" != "$argument" ]; then
+        cat "${argument%,txt}" 2>/dev/null || true
+    fi
+    previous=$argument
+done
+exit $status
