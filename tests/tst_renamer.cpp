@@ -66,8 +66,11 @@ private slots:
     {
 #ifdef _WIN32
         // Under Wine in the test run's own prefix: the built-in folder itself.
+        QVERIFY(QDir("c:/Program Files (x86)/Quenmark").removeRecursively());
         levels = QDir::fromNativeSeparators(QString::fromUtf16(platform::LevelsFolder));
         QDir(levels).removeRecursively();
+        QVERIFY(QDir().mkpath(levels));
+        levels = QFileInfo(levels).canonicalFilePath(); // as the system spells it
 #else
         prefix = std::make_unique<QTemporaryDir>();
         levels = prefix->path() + "/drive_c/Program Files/Quenmark/Vantorel/levels";

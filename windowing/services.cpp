@@ -60,6 +60,8 @@ void centreOnScreen(QWidget &window)
     // A window that was never shown has not sized itself to its layout yet.
     if (QLayout *layout = window.layout())
         layout->activate();
+    // Its frame (title bar, borders) is known once the platform window exists.
+    window.createWinId();
     QRect frame = window.frameGeometry();
     frame.moveCenter(screen->availableGeometry().center());
     window.move(frame.topLeft());
@@ -68,6 +70,15 @@ void centreOnScreen(QWidget &window)
 void useDialogFont()
 {
     QFont font = QApplication::font();
+#ifdef _WIN32
+    // Windows' dialog faces first. Wine asks for Tahoma, and where it lacks
+    // that font it draws a serif face instead: the sans-serif faces a Linux
+    // system has follow.
+    font.setFamilies({QStringLiteral("Segoe UI"), QStringLiteral("Tahoma"),
+                      QStringLiteral("Microsoft Sans Serif"), QStringLiteral("Arial"),
+                      QStringLiteral("Liberation Sans"), QStringLiteral("DejaVu Sans"),
+                      QStringLiteral("Nimbus Sans"), font.family()});
+#endif
     font.setPointSize(8);
     QApplication::setFont(font);
 }

@@ -497,10 +497,16 @@ class WindowsProgram:
             raise Timeout(f"the program still runs {timeout} s later") from None
 
     def screenshot(self, xid, what):
+        """Saves the window once Wine has drawn it (more than one colour)."""
         self.shots += 1
-        name = f"{self.prefix}-{self.shots:02d}-{what}.png"
-        subprocess.run(["import", "-window", xid, os.path.join(self.screenshots, name)],
-                       check=True, timeout=10, stdout=subprocess.DEVNULL)
+        path = os.path.join(self.screenshots, f"{self.prefix}-{self.shots:02d}-{what}.png")
+
+        def drawn():
+            subprocess.run(["import", "-window", xid, path], check=True, timeout=10,
+                           stdout=subprocess.DEVNULL)
+            return int(subprocess.run(["identify", "-format", "%k", path], capture_output=True,
+                                      text=True, timeout=10).stdout or 0) > 1
+        wait_for(f"window {xid} drawn", drawn)
 
     def close(self):
         end_process(self.process)
