@@ -3,6 +3,7 @@
 #include "messagerecorder.h"
 #include "renamer.h"
 #include "renames.h"
+#include "services.h"
 #include "singlewindow.h"
 #include "support.h"
 #include "texteditor.h"
@@ -14,6 +15,8 @@
 #include <QFileSystemModel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScrollBar>
+#include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -60,7 +63,11 @@ class TestRenamer : public QObject {
     }
 
 private slots:
-    void initTestCase() { startFolder = QDir::currentPath(); }
+    void initTestCase()
+    {
+        startFolder = QDir::currentPath();
+        windowing::useDialogFont();
+    }
 
     void init()
     {
@@ -310,6 +317,9 @@ private slots:
             shown->frameGeometry().center() - shown->screen()->availableGeometry().center();
         QVERIFY2(qAbs(offset.x()) <= 3 && qAbs(offset.y()) <= 3,
                  qPrintable(QString("off by %1, %2").arg(offset.x()).arg(offset.y())));
+        // Every day of the week in sight, whatever face the system gives.
+        for (auto *calendar : shown->findChildren<QCalendarWidget *>())
+            QCOMPARE(calendar->findChild<QTableView *>()->horizontalScrollBar()->maximum(), 0);
     }
 
     void notepadStartsAnEditorEachTime()
