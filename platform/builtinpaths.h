@@ -11,8 +11,9 @@ inline constexpr char16_t DefaultLogPath[] =
     u"c:\\Program Files\\Quenmark\\Vantorel\\levels\\Renames.txt";
 
 // A built-in Windows path as this machine reaches it. On Windows it stands as
-// it is; elsewhere the game lives in a Wine prefix: $WINEPREFIX when set, else
-// the first prefix of the user's that holds the levels folder (see
+// it is, or under "c:\Program Files (x86)" where only that copy is there;
+// elsewhere the game lives in a Wine prefix: $WINEPREFIX when set, else the
+// first prefix of the user's that holds the levels folder (see
 // wineprefixes.h), else ~/.wine. Its folders are matched as Wine matches them.
 QString hostPath(const QString &windowsPath);
 

@@ -1,9 +1,37 @@
 #include "builtinpaths.h"
 
+#include <QFileInfo>
+
 namespace platform {
+
+namespace {
+bool exists(const QString &path)
+{
+    return QFileInfo::exists(path);
+}
+
+QString folderOf(const QString &path)
+{
+    return path.left(qMax(0, path.lastIndexOf(QLatin1Char('\\'))));
+}
+} // namespace
 
 QString hostPath(const QString &windowsPath)
 {
+    // A 32-bit game on 64-bit Windows lives under "Program Files (x86)". The
+    // built-in path stands unless only that copy of it, or of the folder it
+    // names a file in, is there.
+    static const QString programFiles = QStringLiteral("c:\\Program Files\\");
+    static const QString programFilesX86 = QStringLiteral("c:\\Program Files (x86)\\");
+    if (!windowsPath.startsWith(programFiles, Qt::CaseInsensitive))
+        return windowsPath;
+    const QString x86 = programFilesX86 + windowsPath.mid(programFiles.size());
+    if (exists(windowsPath))
+        return windowsPath;
+    if (exists(x86))
+        return x86;
+    if (!exists(folderOf(windowsPath)) && exists(folderOf(x86)))
+        return x86;
     return windowsPath;
 }
 

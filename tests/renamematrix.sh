@@ -1,45 +1,23 @@
 #!/usr/bin/env bash
 # Runs the rename fault matrix with a folder on another file system and a
-# read-only folder, natively or built for Windows and run under Wine.
-#   renamematrix.sh native EXE WORK
-#   renamematrix.sh wine SOURCE_DIR WORK
-# WORK is a build folder of its own (the Windows build and Wine prefix live
-# there). Exits 77, which ctest counts as skipped, when Wine or the Windows
-# compiler is missing. Natively and as root it runs the matrix again on a
+# read-only folder, natively or, built for Windows, under Wine.
+#   renamematrix.sh native|wine WORK COMMAND...
+# COMMAND runs the matrix program (for Windows through tests/wine.sh); WORK is a
+# scratch folder of its own. Natively and as root it runs the matrix again on a
 # tmpfs, and on exFAT and FAT through FUSE (where a game on a USB stick or an
 # SD card may sit) when /dev/fuse and the drivers are there.
 set -euo pipefail
 mode=$1
-work=$3
+work=$2
+shift 2
+run=("$@")
 mkdir -p "$work"
 work=$(cd "$work" && pwd)
 
 if [ "$mode" = wine ]; then
-    source_dir=$2
-    wine=$(command -v wine64 || true)
-    [ -n "$wine" ] || [ ! -x /usr/lib/wine/wine64 ] || wine=/usr/lib/wine/wine64
-    [ -n "$wine" ] || wine=$(command -v wine || true)
-    if [ -z "$wine" ] || ! command -v x86_64-w64-mingw32-g++ >/dev/null; then
-        echo "SKIPPED: needs wine64 and g++-mingw-w64-x86-64 (scripts/test installs them)"
-        exit 77
-    fi
-    if [ ! -f "$work/cross/build.ninja" ]; then
-        cmake -S "$source_dir/tests/wine" -B "$work/cross" -G Ninja \
-            -DCMAKE_TOOLCHAIN_FILE="$source_dir/cmake/mingw-w64-x86_64.cmake" \
-            -DCMAKE_BUILD_TYPE=RelWithDebInfo >"$work/cross-configure.log"
-    fi
-    cmake --build "$work/cross"
-    export WINEPREFIX="$work/prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-    unset DISPLAY WAYLAND_DISPLAY
-    if [ ! -f "$WINEPREFIX/system.reg" ]; then
-        echo "Creating the Wine prefix (once per build folder)"
-        "$wine" wineboot -i >"$work/wineboot.log" 2>&1
-    fi
-    run=("$wine" "$work/cross/tst_renamematrix.exe")
     # Wine shows the Unix root as drive Z:.
     name() { local p=${1//\//\\}; printf 'Z:%s' "$p"; }
 else
-    run=("$2")
     name() { printf '%s' "$1"; }
 fi
 

@@ -4,6 +4,7 @@
 #include "messagerecorder.h"
 #include "renamer.h"
 #include "renames.h"
+#include "services.h"
 #include "singlewindow.h"
 #include "support.h"
 #include "texteditor.h"
@@ -15,7 +16,9 @@
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QStandardPaths>
+#include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -72,10 +75,19 @@ private slots:
 
     void init()
     {
+#ifdef _WIN32
+        // Under Wine in the test run's own prefix: the built-in folder itself.
+        QVERIFY(QDir("c:/Program Files (x86)/Quenmark").removeRecursively());
+        levels = QDir::fromNativeSeparators(QString::fromUtf16(platform::LevelsFolder));
+        QDir(levels).removeRecursively();
+        QVERIFY(QDir().mkpath(levels));
+        levels = QFileInfo(levels).canonicalFilePath(); // as the system spells it
+#else
         prefix = std::make_unique<QTemporaryDir>();
         levels = prefix->path() + "/drive_c/Program Files/Quenmark/Vantorel/levels";
-        QVERIFY(QDir().mkpath(levels));
         qputenv("WINEPREFIX", prefix->path().toUtf8());
+#endif
+        QVERIFY(QDir().mkpath(levels));
         QDir::setCurrent(startFolder);
     }
 
@@ -96,6 +108,45 @@ private slots:
         QVERIFY(!Single<Renames>::isLoaded()); // nothing the first screen does not need
         QVERIFY(recorder.messages.isEmpty());
     }
+
+#ifdef _WIN32
+    // A 32-bit game on 64-bit Windows lives in "Program Files (x86)".
+    void programFilesX86_data()
+    {
+        QTest::addColumn<QStringList>("paths");
+        QTest::addColumn<bool>("levelsX86");
+        QTest::addColumn<bool>("logX86");
+        const QString native = "c:/Program Files/Quenmark/Vantorel/levels";
+        const QString x86 = "c:/Program Files (x86)/Quenmark/Vantorel/levels";
+        QTest::newRow("64-bit") << QStringList{native} << false << false;
+        QTest::newRow("32-bit") << QStringList{x86} << true << true;
+        QTest::newRow("both") << QStringList{native, x86} << false << false;
+        QTest::newRow("neither") << QStringList{} << false << false;
+        QTest::newRow("both, the log only in the 32-bit one")
+            << QStringList{native, x86 + "/Renames.txt"} << false << true;
+    }
+    void programFilesX86()
+    {
+        QFETCH(QStringList, paths);
+        QFETCH(bool, levelsX86);
+        QFETCH(bool, logX86);
+        for (const char *game : {"c:/Program Files/Quenmark", "c:/Program Files (x86)/Quenmark"})
+            QVERIFY(QDir(game).removeRecursively());
+        for (const QString &path : paths) {
+            const bool log = path.endsWith(".txt");
+            QVERIFY(QDir().mkpath(log ? path.section('/', 0, -2) : path));
+            QVERIFY(!log || writeFile(path, "log"));
+        }
+        const auto expected = [](const char16_t *builtIn, bool x86) {
+            QString path = QString::fromUtf16(builtIn);
+            return x86 ? path.replace("c:\\Program Files\\", "c:\\Program Files (x86)\\") : path;
+        };
+        QCOMPARE(platform::hostPath(QString::fromUtf16(platform::LevelsFolder)),
+                 expected(platform::LevelsFolder, levelsX86));
+        QCOMPARE(platform::hostPath(QString::fromUtf16(platform::DefaultLogPath)),
+                 expected(platform::DefaultLogPath, logX86));
+    }
+#endif
 
     void missingLevelsFolderIsSilent()
     {
@@ -349,6 +400,9 @@ private slots:
         QVERIFY2(qAbs(offset.x()) <= 3 && qAbs(offset.y()) <= 3,
                  qPrintable(QString("off by %1, %2").arg(offset.x()).arg(offset.y())));
         QVERIFY(screen.contains(shown->frameGeometry().topLeft()));
+        // Every day of the week in sight, whatever face the system gives.
+        for (auto *calendar : shown->findChildren<QCalendarWidget *>())
+            QCOMPARE(calendar->findChild<QTableView *>()->horizontalScrollBar()->maximum(), 0);
     }
 
     // "Notepad" starts the desktop's editor for plain text on the default log,
@@ -359,6 +413,10 @@ private slots:
         QTest::addColumn<QStringList>("entries"); // file name, then its lines
         QTest::addColumn<bool>("logExists");
         QTest::addColumn<QStringList>("command"); // "EDITOR", "LOG" stand for the paths
+#ifdef _WIN32
+        QTest::newRow("notepad") << "" << QStringList() << false
+                                 << QStringList{"notepad.exe", "LOG"};
+#else
         const QStringList plain = {"fake.desktop", "Type=Application", R"(Exec="EDITOR" %f)"};
         QTest::newRow("no log yet")
             << "fake.desktop" << plain << false << QStringList{"EDITOR", "LOG"};
@@ -377,6 +435,7 @@ private slots:
                    plain
             << false << QStringList{"EDITOR", "LOG"};
         QTest::newRow("no editor at all") << "" << QStringList() << false << QStringList();
+#endif
     }
     void notepadStartsTheDefaultEditor()
     {

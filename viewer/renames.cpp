@@ -11,9 +11,11 @@
 #include <QAccessibleWidget>
 #include <QCalendarWidget>
 #include <QCloseEvent>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTableView>
 #include <limits>
 #include <new>
 
@@ -31,6 +33,10 @@ QCalendarWidget *makeCalendar(TwipsLayout &form, const char *name, const QString
     calendar->setSelectedDate(QDate(2003, 7, 4));
     calendar->setVerticalHeaderFormat(QCalendarWidget::NoVerticalHeader);
     calendar->setHorizontalHeaderFormat(QCalendarWidget::SingleLetterDayNames);
+    // The seven days share the calendar's width whatever the face: a wide one
+    // must not push a day out of sight.
+    if (auto *days = calendar->findChild<QTableView *>())
+        days->horizontalHeader()->setMinimumSectionSize(0);
     return calendar;
 }
 

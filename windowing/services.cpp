@@ -85,6 +85,8 @@ void centreOnScreen(QWidget &window)
     // A window that was never shown has not sized itself to its layout yet.
     if (QLayout *layout = window.layout())
         layout->activate();
+    // Its frame (title bar, borders) is known once the platform window exists.
+    window.createWinId();
     const QRect available = screen->availableGeometry();
     QRect frame = window.frameGeometry();
     frame.moveCenter(available.center());
@@ -113,6 +115,15 @@ void useDialogFont()
     QFont font = QApplication::font();
     if (font.pointSizeF() > LargestOrdinaryPointSize)
         return;
+#ifdef _WIN32
+    // Windows' dialog faces first. Wine asks for Tahoma, and where it lacks
+    // that font it draws a serif face instead: the sans-serif faces a Linux
+    // system has follow.
+    font.setFamilies({QStringLiteral("Segoe UI"), QStringLiteral("Tahoma"),
+                      QStringLiteral("Microsoft Sans Serif"), QStringLiteral("Arial"),
+                      QStringLiteral("Liberation Sans"), QStringLiteral("DejaVu Sans"),
+                      QStringLiteral("Nimbus Sans"), font.family()});
+#endif
     font.setPointSize(8);
     QApplication::setFont(font);
 }

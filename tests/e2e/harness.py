@@ -119,12 +119,12 @@ def _read_line(fd, timeout, what):
 class Session:
     """The display and buses the program runs on."""
 
-    def __init__(self, log_folder):
+    def __init__(self, log_folder, buses=True):
         self.log_folder = log_folder
         self.own_display = not os.environ.get("DISPLAY")
         if self.own_display:
             self._start_xvfb()
-        if self.own_display or not os.environ.get("DBUS_SESSION_BUS_ADDRESS"):
+        if buses and (self.own_display or not os.environ.get("DBUS_SESSION_BUS_ADDRESS")):
             self._start_buses()
 
     def _log(self, name):
@@ -438,6 +438,138 @@ def desktop_of(xid=None):
     args = ["get_desktop_for_window", xid] if xid else ["get_desktop"]
     return subprocess.run(["xdotool", *args], capture_output=True, text=True,
                           timeout=5).stdout.strip()
+
+
+class WindowsProgram:
+    """The Windows program file started under Wine, as a player starts it on
+    Linux. Windows programs are not on the accessibility bus: their windows are
+    found by title through X, and a message box gives its text through the
+    clipboard (Ctrl+C), which Wine shares with X."""
+
+    def __init__(self, path, wineprefix, cwd, log_path, screenshots, prefix):
+        self.screenshots = screenshots
+        self.prefix = prefix
+        self.log_path = log_path
+        self.shots = 0
+        env = {k: v for k, v in os.environ.items() if not k.startswith("QT_")}
+        env.update(WINEPREFIX=wineprefix, WINEDEBUG="-all",
+                   WINEDLLOVERRIDES="mscoree,mshtml=", LC_ALL="C.UTF-8")
+        self.log = open(log_path, "wb")
+        self.process = _start([wine(), path], cwd=cwd, env=env, stdout=self.log,
+                              stderr=subprocess.STDOUT)
+        self.main = self.window(TITLE_OF_PROGRAM, timeout=60)
+
+    def _alive(self):
+        if self.process.poll() is not None:
+            raise Ended(f"the program ended early with status {self.process.returncode}")
+
+    def windows(self, title):
+        """The X windows on the screen with that title, oldest first."""
+        self._alive()
+        found = subprocess.run(["xdotool", "search", "--onlyvisible", "--name", f"^{title}$"],
+                               capture_output=True, text=True, timeout=10).stdout.split()
+        return sorted(found, key=int)
+
+    def window(self, title, timeout=10.0):
+        return wait_for(f"a window titled {title!r}", lambda: next(
+            iter(self.windows(title)), None), timeout)
+
+    def no_window(self, title, timeout=5.0):
+        wait_for(f"no window titled {title!r}", lambda: not self.windows(title), timeout)
+
+    def focus(self, xid):
+        """Gives a window the keyboard, as a click on it would: without a
+        window manager, X leaves the focus where the pointer is."""
+        xdotool("windowfocus", "--sync", xid)
+
+    def copy(self, xid):
+        """What Ctrl+C in that window puts on the clipboard."""
+        subprocess.run(["xclip", "-selection", "clipboard", "-i", "/dev/null"], timeout=10)
+        self.key("ctrl+c", window=xid)
+        return wait_for("text on the clipboard", lambda: subprocess.run(
+            ["xclip", "-selection", "clipboard", "-o"], capture_output=True, timeout=10
+        ).stdout.decode("utf-8", errors="replace"))
+
+    def message_boxes(self):
+        return [w for w in self.windows(TITLE_OF_PROGRAM) if w != self.main]
+
+    def wait_message(self, timeout=10.0):
+        """The one message box on the screen: (window, title, text)."""
+        boxes = wait_for("a message box", self.message_boxes, timeout)
+        if len(boxes) != 1:
+            raise AssertionError(f"{len(boxes)} message boxes at once")
+        # ----, title, ----, text, ----, buttons, ----
+        parts = [p.strip("\n") for p in self.copy(boxes[0]).split("-" * 27)]
+        if len(parts) < 4:
+            raise AssertionError(f"not a message box's text: {parts!r}")
+        return boxes[0], parts[1], parts[2]
+
+    def no_message(self, settle=1.0):
+        """No message box comes up within settle seconds."""
+        time.sleep(settle)
+        if self.message_boxes():
+            raise AssertionError("a message box is open")
+
+    def wait_closed(self, xid, timeout=5.0):
+        wait_for(f"window {xid} to close", lambda: xid not in subprocess.run(
+            ["xdotool", "search", "--onlyvisible", "--name", "."], capture_output=True,
+            text=True, timeout=10).stdout.split(), timeout)
+
+    def key(self, *keys, window=None):
+        """Presses keys in a window (by default the main one)."""
+        self.focus(window or self.main)
+        for key in keys:
+            xdotool("key", "--clearmodifiers", key)
+            time.sleep(0.05)
+
+    def click(self, xid, x, y):
+        """Clicks at x, y inside a window."""
+        xdotool("mousemove", "--window", xid, str(x), str(y), "click", "1")
+
+    def menu(self, *moves):
+        """Walks the main window's menus with the keyboard from Alt."""
+        self.key("alt", *moves)
+
+    def wait_end(self, timeout):
+        try:
+            return self.process.wait(timeout)
+        except subprocess.TimeoutExpired:
+            raise Timeout(f"the program still runs {timeout} s later") from None
+
+    def screenshot(self, xid, what):
+        """Saves the window once Wine has drawn it (more than one colour)."""
+        self.shots += 1
+        path = os.path.join(self.screenshots, f"{self.prefix}-{self.shots:02d}-{what}.png")
+
+        def drawn():
+            subprocess.run(["import", "-window", xid, path], check=True, timeout=10,
+                           stdout=subprocess.DEVNULL)
+            return int(subprocess.run(["identify", "-format", "%k", path], capture_output=True,
+                                      text=True, timeout=10).stdout or 0) > 1
+        wait_for(f"window {xid} drawn", drawn)
+
+    def close(self):
+        end_process(self.process)
+        self.log.close()
+
+
+TITLE_OF_PROGRAM = "Vantorel Renamer"
+
+
+def wine():
+    """Wine's loader for 64-bit programs."""
+    found = shutil.which("wine64")
+    if not found and os.path.exists("/usr/lib/wine/wine64"):
+        found = "/usr/lib/wine/wine64"
+    return found or shutil.which("wine")
+
+
+def end_wine(prefix):
+    """Ends whatever still runs in a Wine prefix (its server, its services)."""
+    server = shutil.which("wineserver") or "/usr/lib/wine/wineserver"
+    if os.path.exists(server):
+        subprocess.run([server, "-k"], env=dict(os.environ, WINEPREFIX=prefix), timeout=30,
+                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
 
 
 def _geometry(xid):

@@ -1,0 +1,34 @@
+# The Windows program as players get it: a folder with the program file, the
+# Qt libraries and plugins it loads and the compiler's runtime libraries, all
+# stripped, and the same folder packed as a zip. Both are built with the program
+# (build-windows/vantorel-renamer-<version>-win64 and .zip beside it).
+include(${CMAKE_CURRENT_LIST_DIR}/identity.cmake)
+
+find_program(VR_MINGW_OBJDUMP NAMES x86_64-w64-mingw32-objdump objdump REQUIRED)
+find_program(VR_MINGW_STRIP NAMES x86_64-w64-mingw32-strip strip REQUIRED)
+execute_process(COMMAND ${CMAKE_CXX_COMPILER} -print-file-name=libstdc++-6.dll
+    OUTPUT_VARIABLE vr_cxx_runtime OUTPUT_STRIP_TRAILING_WHITESPACE)
+execute_process(COMMAND ${CMAKE_CXX_COMPILER} -print-file-name=libwinpthread-1.dll
+    OUTPUT_VARIABLE vr_thread_runtime OUTPUT_STRIP_TRAILING_WHITESPACE)
+get_filename_component(vr_cxx_runtime ${vr_cxx_runtime} DIRECTORY)
+get_filename_component(vr_thread_runtime ${vr_thread_runtime} DIRECTORY)
+
+set(VR_WINDOWS_NAME ${VR_PROGRAM}-${PROJECT_VERSION}-win64)
+set(VR_WINDOWS_FOLDER ${CMAKE_BINARY_DIR}/${VR_WINDOWS_NAME})
+set(VR_WINDOWS_ZIP ${CMAKE_BINARY_DIR}/${VR_WINDOWS_NAME}.zip)
+set(vr_plugins
+    platforms $<TARGET_FILE:Qt6::QWindowsIntegrationPlugin>
+    styles $<TARGET_FILE:Qt6::QWindowsVistaStylePlugin>)
+add_custom_command(OUTPUT ${VR_WINDOWS_ZIP}
+    COMMAND ${CMAKE_COMMAND}
+        -DPROGRAM=$<TARGET_FILE:vantorel-renamer>
+        "-DPLUGINS=${vr_plugins}"
+        "-DSEARCH=${QT6_INSTALL_PREFIX}/${QT6_INSTALL_BINS};${vr_cxx_runtime};${vr_thread_runtime}"
+        "-DLICENSES=${PROJECT_SOURCE_DIR}/LICENSE;${QT6_INSTALL_PREFIX}/licenses"
+        -DOBJDUMP=${VR_MINGW_OBJDUMP} -DSTRIP=${VR_MINGW_STRIP}
+        -DFOLDER=${VR_WINDOWS_FOLDER} -DZIP=${VR_WINDOWS_ZIP}
+        -P ${CMAKE_CURRENT_LIST_DIR}/deploy.cmake
+    DEPENDS vantorel-renamer ${CMAKE_CURRENT_LIST_DIR}/deploy.cmake
+    COMMENT "Deploying the Windows program to ${VR_WINDOWS_NAME}.zip"
+    VERBATIM)
+add_custom_target(windows_zip ALL DEPENDS ${VR_WINDOWS_ZIP})

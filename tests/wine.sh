@@ -1,0 +1,65 @@
+#!/usr/bin/env bash
+# Runs a Windows program under Wine in a prefix of its own, creating the prefix
+# on first use. The Windows build's tests run through it.
+#   wine.sh PREFIX PLUGIN_FOLDER DLL_FOLDER... -- PROGRAM [ARGUMENT...]
+# DLL_FOLDERs (Qt's libraries, the compiler's runtime) are searched for the
+# program's libraries, PLUGIN_FOLDER for Qt's plugins. The program gets an X
+# server of its own (Xvfb), since Wine draws its windows through X; Wine and
+# the server end with it. Exits 77, which ctest counts as skipped, without Wine.
+set -euo pipefail
+prefix=$1
+plugins=$2
+shift 2
+dll_path=""
+while [ $# -gt 0 ] && [ "$1" != -- ]; do
+    dll_path+="Z:${1//\//\\};"
+    shift
+done
+shift
+
+wine=$(command -v wine64 || true)
+[ -n "$wine" ] || [ ! -x /usr/lib/wine/wine64 ] || wine=/usr/lib/wine/wine64
+[ -n "$wine" ] || wine=$(command -v wine || true)
+if [ -z "$wine" ]; then
+    echo "SKIPPED: needs wine64 (scripts/test installs it)"
+    exit 77
+fi
+
+mkdir -p "$prefix"
+export WINEPREFIX
+WINEPREFIX=$(cd "$prefix" && pwd)
+export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" WINEPATH="$dll_path"
+# A Western European system with UTF-8 file names: its ANSI code page is
+# Windows-1252.
+export LC_ALL=C.UTF-8
+export QT_PLUGIN_PATH="Z:${plugins//\//\\}"
+server=$(command -v wineserver || echo /usr/lib/wine/wineserver)
+unset WAYLAND_DISPLAY
+display=$(mktemp)
+Xvfb -displayfd 3 -screen 0 1024x768x24 -dpi 96 -nolisten tcp 3>"$display" 2>/dev/null &
+xvfb=$!
+trap '"$server" -k 2>/dev/null; kill $xvfb 2>/dev/null; rm -f "$display"' EXIT
+for _ in $(seq 100); do
+    [ -s "$display" ] && break
+    sleep 0.1
+done
+export DISPLAY=":$(head -n1 "$display")"
+(
+    flock 9
+    if [ ! -f "$WINEPREFIX/system.reg" ]; then
+        echo "Creating the Wine prefix $WINEPREFIX (once per build folder)" >&2
+        "$wine" wineboot -i >"$WINEPREFIX.log" 2>&1
+    fi
+) 9>"$WINEPREFIX.lock"
+status=0
+"$wine" "$@" || status=$?
+# Under Wine a Qt test program's report does not reach a pipe; the Windows
+# build has it written to a file (-o FILE,txt), shown here.
+previous=""
+for argument in "$@"; do
+    if [ "$previous" = -o ] && [ "${argument%,txt}" != "$argument" ]; then
+        cat "${argument%,txt}" 2>/dev/null || true
+    fi
+    previous=$argument
+done
+exit $status
