@@ -11,12 +11,13 @@
 //                         beyond ASCII and renaming a folder holding anything
 //                         must be refused
 //
-// On POSIX the level file is also renamed while other programs write to the
-// target name, down each way the primitive can take on that file system.
+// On POSIX every case runs down each way the primitive can take, and the
+// level file is also renamed while other programs write to the target name.
 
 #include "rename.h"
 
 #include <algorithm>
+#include <array>
 #include <cstdio>
 #include <fstream>
 #include <iterator>
@@ -80,8 +81,10 @@ Tree treeOf(const fs::path &root)
 }
 
 // The tree after `from` got the name `to`, with everything inside it.
-Tree renamedIn(const Tree &before, const std::string &from, const std::string &to)
+Tree renamedIn(const Tree &before, const std::string &from, std::string to)
 {
+    while (to.size() > 1 && to.back() == '/')
+        to.pop_back();
     Tree after;
     for (const auto &[name, bytes] : before) {
         if (name == from)
@@ -199,6 +202,17 @@ std::vector<Case> cases()
         // The platform decides; either way nothing is lost.
         {"equal names", level, "levl2131.DAT", "levl2131.DAT",
          OnWindows ? RenameOk : FileAlreadyExists, Expect::Intact},
+#ifndef _WIN32
+        {"file to a name ending in a slash", level, "levl2131.DAT", "levl2001.DAT/", PathNotFound,
+         Expect::Intact},
+        {"folder to a name ending in a slash",
+         {{"levl2131.DAT", FolderMark}, {"levl2131.DAT/in", "in"}},
+         "levl2131.DAT",
+         "levl2001.DAT/",
+         RenameOk,
+         Expect::Renamed,
+         fuseFat ? PermissionDenied : RenameOk},
+#endif
     };
 }
 
@@ -243,17 +257,18 @@ void check(const std::string &title, int code, int expected, const Tree &after, 
         std::printf("PASS   %s\n", title.c_str());
 }
 
-void runCase(const fs::path &root, const Case &c)
+void runCase(const fs::path &root, const Case &c, const std::string &way)
 {
+    const std::string title = way + c.title;
     clear(root);
     if (!make(root, c.files))
-        return fail(c.title, "cannot set up the files");
+        return fail(title, "cannot set up the files");
     const Tree before = treeOf(root);
     const int code = renameNoReplace(u8(c.from), u8(c.to));
     const bool refused = c.orRefused != RenameOk && code == c.orRefused;
     const Tree wanted =
         c.expect == Expect::Renamed && !refused ? renamedIn(before, c.from, c.to) : before;
-    check(c.title, code, refused ? code : c.code, treeOf(root), wanted);
+    check(title, code, refused ? code : c.code, treeOf(root), wanted);
 }
 
 // Only the letter case differs. A file system that tells them apart renames;
@@ -305,15 +320,18 @@ void nativeNames(const fs::path &root)
 
 void otherDisk(const fs::path &root, const fs::path &other)
 {
-    clear(root);
-    make(root, {{"levl2131.DAT", "level"}});
-    const fs::path target = other / u8("levl2001.DAT");
-    fs::remove(target);
-    const Tree before = treeOf(root);
-    const int code = renameNoReplace(u8("levl2131.DAT"), target);
-    check("other disk", code, RenameAcrossDisks, treeOf(root), before);
-    if (fs::exists(target))
-        fail("other disk", "a copy was left on the other disk");
+    for (const std::string kind : {"file", "folder"}) {
+        const std::string title = kind + " to another disk";
+        clear(root);
+        make(root, {{"levl2131.DAT", kind == "file" ? "level" : FolderMark}});
+        const fs::path target = other / u8("levl2001.DAT");
+        fs::remove_all(target);
+        const Tree before = treeOf(root);
+        const int code = renameNoReplace(u8("levl2131.DAT"), target);
+        check(title, code, RenameAcrossDisks, treeOf(root), before);
+        if (fs::exists(target))
+            fail(title, "a copy was left on the other disk");
+    }
 }
 
 void readOnly(const fs::path &folder)
@@ -491,8 +509,21 @@ int main(int argc, char **argv)
     // Names resolve against the current folder, as they do in the program.
     fs::current_path(root);
 
+#ifdef _WIN32
     for (const Case &c : cases())
-        runCase(root, c);
+        runCase(root, c, "");
+#else
+    // The same cases down each way the primitive can take, as it must on a
+    // file system that lacks the better ones.
+    detail::FallbackSeam &seam = detail::fallbackSeam();
+    for (const int way : {0, 1, 2}) {
+        seam.exclusiveUnsupported = way > 0;
+        seam.linkUnsupported = way > 1;
+        for (const Case &c : cases())
+            runCase(root, c, std::array{"", "link, ", "last resort, "}[way]);
+    }
+    seam = {};
+#endif
     caseOnly(root);
     nativeNames(root);
     if (otherFolder.empty())
