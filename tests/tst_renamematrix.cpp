@@ -297,27 +297,6 @@ void caseOnly(const fs::path &root)
           FileAlreadyExists, treeOf(root), before);
 }
 
-// The names reach the file system as typed: the entry listed is the name
-// asked for, in the platform's own encoding.
-void nativeNames(const fs::path &root)
-{
-    if (fuseFat)
-        return (void)std::printf("SKIP   native name: FAT through FUSE holds ASCII names only\n");
-    clear(root);
-    make(root, {{"a", "a"}});
-    const std::string kanji = "levl\xe6\x97\xa5\xe6\x9c\xac.DAT";
-    renameNoReplace(u8("a"), u8(kanji));
-#ifdef _WIN32
-    const fs::path::string_type wanted = L"levl\u65e5\u672c.DAT";
-#else
-    const fs::path::string_type wanted = kanji;
-#endif
-    const auto it = fs::directory_iterator(root);
-    if (it == fs::directory_iterator() || it->path().filename().native() != wanted)
-        return fail("native name", "not listed under its own name");
-    std::printf("PASS   native name\n");
-}
-
 void otherDisk(const fs::path &root, const fs::path &other)
 {
     for (const std::string kind : {"file", "folder"}) {
@@ -525,7 +504,6 @@ int main(int argc, char **argv)
     seam = {};
 #endif
     caseOnly(root);
-    nativeNames(root);
     if (otherFolder.empty())
         std::printf("SKIP   other disk: no --other-disk folder given\n");
     else
