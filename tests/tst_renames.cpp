@@ -21,10 +21,7 @@ using windowing::Single;
 namespace {
 template <class T> T *child(const char *name)
 {
-    T *found = Single<Renames>::get().findChild<T *>(QLatin1String(name));
-    if (!found)
-        qFatal("no control %s", name);
-    return found;
+    return child<T>(Single<Renames>::get(), name);
 }
 QString logText()
 {
