@@ -436,6 +436,15 @@ void races(const fs::path &root)
 
 } // namespace
 
+#ifdef __SANITIZE_ADDRESS__
+// The runner line-buffers the output with a preloaded library, which comes
+// before the sanitizer's in the list of libraries.
+extern "C" const char *__asan_default_options()
+{
+    return "verify_asan_link_order=0";
+}
+#endif
+
 int main(int argc, char **argv)
 {
     fs::path scratch, otherFolder, readOnlyFolder;
