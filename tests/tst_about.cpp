@@ -197,47 +197,45 @@ private slots:
         QCOMPARE(caption("lblVersion"), QStringLiteral("marked"));
     }
 
-    // OK unloads the window; the next About command builds it afresh.
-    void reopenRebuilds()
-    {
-        about();
-        QPointer<frmAbout> first = &Single<frmAbout>::get();
-        child<QLabel>(*first, "lblVersion")->setText(QStringLiteral("marked"));
-        QTest::mouseClick(child<QPushButton>(*first, "cmdOK"), Qt::LeftButton);
-        QVERIFY(!Single<frmAbout>::isLoaded());
-        QVERIFY(!first->isVisible());
-        settle();
-        QVERIFY(first.isNull());
-        QCOMPARE(aboutWindowsOnScreen(), 0);
-
-        about();
-        QVERIFY(Single<frmAbout>::get().isVisible());
-        QCOMPARE(caption("lblVersion"), QStringLiteral("Version 1.0.0"));
-        QCOMPARE(aboutWindowsOnScreen(), 1);
-    }
-
-    void keysClose_data()
+    // OK, the keys and the close box unload the window; the next About
+    // command builds it afresh.
+    void closes_data()
     {
         QTest::addColumn<QByteArray>("control");
-        QTest::addColumn<int>("key");
-        for (const char *control : {"cmdOK", "picIcon"}) {
-            QTest::addRow("%s Enter", control) << QByteArray(control) << int(Qt::Key_Enter);
-            QTest::addRow("%s Return", control) << QByteArray(control) << int(Qt::Key_Return);
-            QTest::addRow("%s Esc", control) << QByteArray(control) << int(Qt::Key_Escape);
-        }
+        QTest::addColumn<int>("key"); // 0: a click, or the close box on the window
+        QTest::newRow("OK clicked") << QByteArray("cmdOK") << 0;
+        QTest::newRow("close box") << QByteArray() << 0;
+        const std::pair<Qt::Key, const char *> keys[] = {
+            {Qt::Key_Enter, "Enter"}, {Qt::Key_Return, "Return"}, {Qt::Key_Escape, "Esc"}};
+        for (const char *control : {"cmdOK", "picIcon"})
+            for (const auto &[key, name] : keys)
+                QTest::addRow("%s %s", control, name) << QByteArray(control) << int(key);
     }
-    void keysClose()
+    void closes()
     {
         QFETCH(QByteArray, control);
         QFETCH(int, key);
         aboutActive();
-        frmAbout &window = Single<frmAbout>::get();
-        QPointer<QWidget> target = child<QWidget>(window, control.constData());
-        target->setFocus();
-        QCOMPARE(QApplication::focusWidget(), target.data());
-        QTest::keyClick(target.data(), Qt::Key(key));
+        QPointer<frmAbout> first = &Single<frmAbout>::get();
+        child<QLabel>(*first, "lblVersion")->setText(QStringLiteral("marked"));
+        if (control.isEmpty()) {
+            QVERIFY(!first->close());
+        } else if (key == 0) {
+            QTest::mouseClick(child<QPushButton>(*first, "cmdOK"), Qt::LeftButton);
+        } else {
+            QWidget *target = child<QWidget>(*first, control.constData());
+            target->setFocus();
+            QCOMPARE(QApplication::focusWidget(), target);
+            QTest::keyClick(target, Qt::Key(key));
+        }
         QVERIFY(!Single<frmAbout>::isLoaded());
         QCOMPARE(aboutWindowsOnScreen(), 0);
+        settle();
+        QVERIFY(first.isNull());
+
+        about();
+        QCOMPARE(caption("lblVersion"), QStringLiteral("Version 1.0.0"));
+        QCOMPARE(aboutWindowsOnScreen(), 1);
     }
 
     // Tab moves between the button and the picture only; the labels never take the focus.
@@ -253,16 +251,6 @@ private slots:
         QTest::keyClick(icon, Qt::Key_Tab);
         QCOMPARE(QApplication::focusWidget(), ok);
         QVERIFY(Single<frmAbout>::isLoaded());
-    }
-
-    void closeBoxUnloads()
-    {
-        about();
-        QPointer<frmAbout> window = &Single<frmAbout>::get();
-        QVERIFY(!window->close());
-        QVERIFY(!Single<frmAbout>::isLoaded());
-        settle();
-        QVERIFY(window.isNull());
     }
 
     // The About window is modeless: the main window still takes input and renames.

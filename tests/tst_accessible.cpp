@@ -184,7 +184,9 @@ private slots:
         QCOMPARE(accessibleName(widget), name);
     }
 
-    void windowsReadAsWindows_data()
+    // A window reads as its kind under its title, and a control added later
+    // without a name fails here, not in a screen reader.
+    void windowsAndTheirControlsHaveNames_data()
     {
         QTest::addColumn<QString>("window");
         QTest::addColumn<int>("role");
@@ -192,7 +194,7 @@ private slots:
         QTest::newRow("viewer") << "Renames" << int(QAccessible::Dialog);
         QTest::newRow("about") << "frmAbout" << int(QAccessible::Dialog);
     }
-    void windowsReadAsWindows()
+    void windowsAndTheirControlsHaveNames()
     {
         QFETCH(QString, window);
         QFETCH(int, role);
@@ -201,20 +203,6 @@ private slots:
         QVERIFY(accessible);
         QCOMPARE(int(accessible->role()), role);
         QCOMPARE(accessible->text(QAccessible::Name), shown->windowTitle());
-    }
-
-    // A control added later without a name fails here, not in a screen reader.
-    void everyControlThatTakesTheFocusHasAName_data()
-    {
-        QTest::addColumn<QString>("window");
-        QTest::newRow("main window") << "Renamer";
-        QTest::newRow("viewer") << "Renames";
-        QTest::newRow("about") << "frmAbout";
-    }
-    void everyControlThatTakesTheFocusHasAName()
-    {
-        QFETCH(QString, window);
-        QWidget *shown = windowNamed(window);
         if (auto *main = qobject_cast<QMainWindow *>(shown))
             shown = main->centralWidget();
         int focusable = 0;

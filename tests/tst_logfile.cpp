@@ -4,11 +4,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <cerrno>
-#include <cstring>
 #include <fcntl.h>
-#include <sys/socket.h>
 #include <sys/stat.h>
-#include <sys/un.h>
 #include <unistd.h>
 
 using platform::readWholeFile;
@@ -18,21 +15,6 @@ namespace {
 int openDescriptors()
 {
     return int(QDir("/proc/self/fd").entryList(QDir::AllEntries | QDir::NoDotAndDotDot).size());
-}
-
-// A listening local socket at `path`; its descriptor stays open until `close`.
-int makeSocket(const QString &path)
-{
-    const int fd = socket(AF_UNIX, SOCK_STREAM, 0);
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
-    const QByteArray name = QFile::encodeName(path);
-    if (fd < 0 || size_t(name.size()) >= sizeof address.sun_path)
-        return -1;
-    memcpy(address.sun_path, name.constData(), name.size());
-    if (bind(fd, reinterpret_cast<sockaddr *>(&address), sizeof address) != 0 || listen(fd, 1))
-        return -1;
-    return fd;
 }
 } // namespace
 
@@ -77,8 +59,8 @@ private slots:
     {
         QTest::addColumn<QString>("kind");
         for (const char *kind : {"empty path", "missing", "folder", "fifo", "fifo with a writer",
-                                 "socket", "link loop", "dangling link", "blank", "/dev/zero",
-                                 "/dev/null", "/dev/stdin", "/proc/self/status", "unreadable"})
+                                 "link loop", "dangling link", "blank", "/dev/zero", "/dev/null",
+                                 "/dev/stdin", "/proc/self/status", "unreadable"})
             QTest::newRow(kind) << QString(kind);
     }
     // Nothing a user can type may block, run forever or read what is no
@@ -96,8 +78,6 @@ private slots:
             QVERIFY(QDir(dir.path()).mkdir("entry"));
         else if (kind.startsWith("fifo"))
             QCOMPARE(mkfifo(QFile::encodeName(name).constData(), 0600), 0);
-        else if (kind == "socket")
-            QVERIFY((keep = makeSocket(name)) >= 0);
         else if (kind == "link loop")
             QVERIFY(QFile::link(name, name));
         else if (kind == "dangling link")
