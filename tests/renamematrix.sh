@@ -74,7 +74,7 @@ matrix() {
     echo "== $1"
     local limit=()
     # A hanging file-system driver fails the run instead of stalling it.
-    [ "$mode" != native ] || limit=(timeout -k 5 60 stdbuf -oL)
+    [ "$mode" != native ] || limit=(timeout -k 5 60)
     "${limit[@]}" "${run[@]}" --scratch "$(name "$2")" "${args[@]}" "${@:3}" || status=1
 }
 matrix "$(stat -f -c %T "$scratch/levels")" "$scratch/levels"

@@ -436,17 +436,11 @@ void races(const fs::path &root)
 
 } // namespace
 
-#ifdef __SANITIZE_ADDRESS__
-// The runner line-buffers the output with a preloaded library, which comes
-// before the sanitizer's in the list of libraries.
-extern "C" const char *__asan_default_options()
-{
-    return "verify_asan_link_order=0";
-}
-#endif
-
 int main(int argc, char **argv)
 {
+    // Each line as it happens, so that a run ended by its time limit shows
+    // where it stood.
+    std::setvbuf(stdout, nullptr, _IONBF, 0);
     fs::path scratch, otherFolder, readOnlyFolder;
     for (int i = 1; i + 1 < argc; i += 2) {
         const std::string option = argv[i];
