@@ -10,6 +10,7 @@ execute_process(COMMAND ${CMAKE_CXX_COMPILER} -print-file-name=libstdc++-6.dll
     OUTPUT_VARIABLE vr_cxx_runtime OUTPUT_STRIP_TRAILING_WHITESPACE)
 execute_process(COMMAND ${CMAKE_CXX_COMPILER} -print-file-name=libwinpthread-1.dll
     OUTPUT_VARIABLE vr_thread_runtime OUTPUT_STRIP_TRAILING_WHITESPACE)
+# The folders of the compiler's runtime libraries (the tests run with them too).
 get_filename_component(vr_cxx_runtime ${vr_cxx_runtime} DIRECTORY)
 get_filename_component(vr_thread_runtime ${vr_thread_runtime} DIRECTORY)
 
