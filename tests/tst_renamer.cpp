@@ -400,9 +400,13 @@ private slots:
         QVERIFY2(qAbs(offset.x()) <= 3 && qAbs(offset.y()) <= 3,
                  qPrintable(QString("off by %1, %2").arg(offset.x()).arg(offset.y())));
         QVERIFY(screen.contains(shown->frameGeometry().topLeft()));
-        // Every day of the week in sight, whatever face the system gives.
-        for (auto *calendar : shown->findChildren<QCalendarWidget *>())
-            QCOMPARE(calendar->findChild<QTableView *>()->horizontalScrollBar()->maximum(), 0);
+        // Every day of the week and every week in sight, whatever face and
+        // style the system gives.
+        for (auto *calendar : shown->findChildren<QCalendarWidget *>()) {
+            const auto *days = calendar->findChild<QTableView *>();
+            QCOMPARE(days->horizontalScrollBar()->maximum(), 0);
+            QCOMPARE(days->verticalScrollBar()->maximum(), 0);
+        }
     }
 
     // "Notepad" starts the desktop's editor for plain text on the default log,

@@ -33,10 +33,13 @@ QCalendarWidget *makeCalendar(TwipsLayout &form, const char *name, const QString
     calendar->setSelectedDate(QDate(2003, 7, 4));
     calendar->setVerticalHeaderFormat(QCalendarWidget::NoVerticalHeader);
     calendar->setHorizontalHeaderFormat(QCalendarWidget::SingleLetterDayNames);
-    // The seven days share the calendar's width whatever the face: a wide one
-    // must not push a day out of sight.
-    if (auto *days = calendar->findChild<QTableView *>())
+    // The seven days share the calendar's width and the weeks its height
+    // whatever the face and style: a wide face must not push a day, nor a tall
+    // navigation bar a week, out of sight.
+    if (auto *days = calendar->findChild<QTableView *>()) {
         days->horizontalHeader()->setMinimumSectionSize(0);
+        days->verticalHeader()->setMinimumSectionSize(0);
+    }
     return calendar;
 }
 
