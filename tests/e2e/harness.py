@@ -13,6 +13,7 @@ import signal
 import subprocess
 import tempfile
 import time
+import unittest
 
 SCREEN = (1024, 768)
 # AT-SPI roles of a top-level window of the program.
@@ -457,7 +458,7 @@ class WindowsProgram:
         self.log = open(log_path, "wb")
         self.process = _start([wine(), path], cwd=cwd, env=env, stdout=self.log,
                               stderr=subprocess.STDOUT)
-        self.main = self.window(TITLE_OF_PROGRAM, timeout=60)
+        self.main = self.window(TITLE, timeout=60)
 
     def _alive(self):
         if self.process.poll() is not None:
@@ -491,7 +492,7 @@ class WindowsProgram:
         ).stdout.decode("utf-8", errors="replace"))
 
     def message_boxes(self):
-        return [w for w in self.windows(TITLE_OF_PROGRAM) if w != self.main]
+        return [w for w in self.windows(TITLE) if w != self.main]
 
     def wait_message(self, timeout=10.0):
         """The one message box on the screen: (window, title, text)."""
@@ -553,7 +554,7 @@ class WindowsProgram:
         self.log.close()
 
 
-TITLE_OF_PROGRAM = "Vantorel Renamer"
+TITLE = "Vantorel Renamer"
 
 
 def wine():
@@ -579,9 +580,61 @@ def _geometry(xid):
     return tuple(int(values.get(k, -1)) for k in ("X", "Y", "WIDTH", "HEIGHT"))
 
 
-def scratch_folder():
-    return tempfile.mkdtemp(prefix="vr-e2e-")
+LEVELS = os.path.join("drive_c", "Program Files", "Quenmark", "Vantorel", "levels")
+VIEWER = "Renames done in this program. "
+CONTENTS = {ext: f"{ext} bytes of level 2131\r\n\x00\xff".encode("latin-1")
+            for ext in ("DAT", "HDR", "VER", "INF")}
 
 
-def remove_scratch(folder):
-    shutil.rmtree(folder, ignore_errors=True)
+def screenshots():
+    return os.environ.get("VR_SCREENSHOTS", os.path.abspath("e2e-screenshots"))
+
+
+def logs():
+    folder = os.path.join(os.path.dirname(screenshots()), "e2e-logs")
+    os.makedirs(folder, exist_ok=True)
+    return folder
+
+
+def write(path, data):
+    os.makedirs(os.path.dirname(path), exist_ok=True)
+    with open(path, "wb") as file:
+        file.write(data)
+
+
+def read(path):
+    with open(path, "rb") as file:
+        return file.read()
+
+
+def names(folder):
+    return sorted(os.listdir(folder))
+
+
+class Case(unittest.TestCase):
+    """A scenario in a scratch home with a folder to start the program in;
+    whatever it started is ended when it ends."""
+    seconds = 60
+    name_prefix = ""
+
+    def setUp(self):
+        guard(self.seconds)
+        self.name = self.name_prefix + self.id().rsplit(".", 1)[-1].removeprefix("test_")
+        os.makedirs(screenshots(), exist_ok=True)
+        for old in os.listdir(screenshots()):
+            if old.startswith(self.name + "-"):
+                os.remove(os.path.join(screenshots(), old))
+        self.home = tempfile.mkdtemp(prefix="vr-e2e-")
+        self.start_folder = os.path.join(self.home, "start")
+        os.makedirs(self.start_folder)
+        self.program = None
+
+    def tearDown(self):
+        if self.program is not None:
+            self.program.close()
+        shutil.rmtree(self.home, ignore_errors=True)
+        signal.alarm(0)
+
+    def level_files(self, folder):
+        for ext, data in CONTENTS.items():
+            write(os.path.join(folder, f"levl2131.{ext}"), data)

