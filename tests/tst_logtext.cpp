@@ -52,18 +52,6 @@ private slots:
         QTEST(logText(bytes), "text");
     }
 
-    // What the box shows keeps every line apart and gives back exactly the
-    // text it was given, also after the widget has laid it out.
-    void boxKeepsTheExactText_data() { lineEnds_data(); }
-    void boxKeepsTheExactText()
-    {
-        QFETCH(QByteArray, bytes);
-        QFETCH(QString, text);
-        LogTextBox box;
-        box.setText(text);
-        QCOMPARE(box.text(), text);
-    }
-
     void boxShowsEachLineOnItsOwn()
     {
         LogTextBox box;

@@ -193,20 +193,6 @@ private slots:
         QCOMPARE(readFile(levels + "/levl2001.VER"), QByteArray("2001.VER"));
     }
 
-    void otherFailuresShowTheirCode()
-    {
-        makeLevel("2131", {".DAT"});
-        child<QCheckBox>(window(), "HDR1")->setChecked(false);
-        child<QCheckBox>(window(), "VER1")->setChecked(false);
-        const QString tooLong(300, '9');
-        child<QLineEdit>(window(), "tolevelNO")->setText(tooLong);
-        MessageRecorder recorder;
-        click("Renamebutton");
-        QCOMPARE(recorder.messages,
-                 QStringList{"Rename levl2131.DAT to levl" + tooLong + ".DAT Failed 52"});
-        QCOMPARE(entries(levels), QStringList{"levl2131.DAT"});
-    }
-
     void tickedBoxesChooseTheRows()
     {
         makeLevel("2131", {".DAT", ".HDR", ".VER", ".INF"});
@@ -268,9 +254,6 @@ private slots:
         QTRY_VERIFY(old.isNull());
 
         trigger("Program1");
-        QCOMPARE(viewerText(), QString("There were no renames done in this program."));
-        QCOMPARE(child<QLineEdit>(Single<Renames>::get(), "Text2")->text(),
-                 platform::hostPath(QString::fromUtf16(platform::DefaultLogPath)));
         click("Renamebutton");
         QVERIFY(Single<Renames>::get().isVisible());
         QCOMPARE(viewerText(), QString("Press the 'Refresh' button."));
