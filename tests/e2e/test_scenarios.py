@@ -82,47 +82,6 @@ class Scenarios(harness.Case):
         self.assertIn("levl2001.DAT", names(self.levels))
         self.assertEqual(names(self.start_folder), sorted(f"levl2131.{e}" for e in CONTENTS))
 
-    def test_typical_request(self):
-        self.level_files(self.levels)
-        main = self.start()
-        self.program.click(self.program.find(main, "push button", "Rename"))
-        for ext in ("DAT", "HDR", "VER"):
-            self.dismiss(f"Rename levl2131.{ext} to levl2001.{ext} OK")
-        self.assertEqual(names(self.levels), ["levl2001.DAT", "levl2001.HDR", "levl2001.VER",
-                                              "levl2131.INF"])
-        for ext in ("DAT", "HDR", "VER"):
-            self.assertEqual(read(os.path.join(self.levels, f"levl2001.{ext}")), CONTENTS[ext])
-        self.assertEqual(read(os.path.join(self.levels, "levl2131.INF")), CONTENTS["INF"])
-
-        # A second run finds the target taken: nothing is replaced.
-        other = b"another level 2131\r\n"
-        write(os.path.join(self.levels, "levl2131.DAT"), other)
-        self.program.click(self.program.find(main, "push button", "Rename"))
-        self.dismiss("Rename levl2131.DAT to levl2001.DAT Failed - To file already exists")
-        for ext in ("HDR", "VER"):
-            self.dismiss(f"Rename levl2131.{ext} to levl2001.{ext} Failed - From file not found")
-        self.no_message()
-        self.assertEqual(read(os.path.join(self.levels, "levl2131.DAT")), other)
-        self.assertEqual(read(os.path.join(self.levels, "levl2001.DAT")), CONTENTS["DAT"])
-
-    def test_no_levels_folder(self):
-        self.level_files(self.start_folder)
-        main = self.start()
-        p = self.program
-        self.no_message()
-        self.assertEqual(p.titles(), [TITLE])
-        p.screenshot(main, "main")
-        for caption in (".HDR", ".VER"):
-            box = p.find(main, "check box", caption)
-            p.click(box)
-            wait_for(f"{caption} unticked", lambda: "checked" not in states(box))
-        p.click(p.find(main, "push button", "Rename"))
-        self.dismiss("Rename levl2131.DAT to levl2001.DAT OK")
-        self.no_message()
-        self.assertEqual(names(self.start_folder), ["levl2001.DAT", "levl2131.HDR",
-                                                    "levl2131.INF", "levl2131.VER"])
-        self.assertFalse(os.path.exists(os.path.join(self.home, "wine")))
-
     def test_proton_library(self):
         """No WINEPREFIX: the game is in a Proton prefix of a second Steam
         library, in "Program Files (x86)", its folders and files in other
