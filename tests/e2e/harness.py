@@ -226,7 +226,6 @@ class Program:
         self.home = home
         self.screenshots = screenshots
         self.prefix = prefix
-        self.log_path = log_path
         self.shots = 0
         runtime = os.path.join(home, "runtime")
         os.makedirs(runtime, mode=0o700, exist_ok=True)
@@ -268,10 +267,6 @@ class Program:
     def window(self, title, timeout=5.0):
         return wait_for(f"a window titled {title!r}", lambda: next(
             (w for w in self.windows() if w.name == title), None), timeout)
-
-    def no_window(self, title, timeout=5.0):
-        wait_for(f"no window titled {title!r}",
-                 lambda: all(w.name != title for w in self.windows()), timeout)
 
     def find(self, root, role, name, timeout=5.0):
         """The showing control of that role and accessible name."""
@@ -404,10 +399,6 @@ class Program:
         end_process(self.process)
         self.log.close()
 
-    def output(self):
-        with open(self.log_path, "rb") as log:
-            return log.read().decode(errors="replace")
-
 
 def start_window_manager(log_folder):
     """A small window manager on the display, for what only one does:
@@ -450,7 +441,6 @@ class WindowsProgram:
     def __init__(self, path, wineprefix, cwd, log_path, screenshots, prefix):
         self.screenshots = screenshots
         self.prefix = prefix
-        self.log_path = log_path
         self.shots = 0
         env = {k: v for k, v in os.environ.items() if not k.startswith("QT_")}
         env.update(WINEPREFIX=wineprefix, WINEDEBUG="-all",
@@ -531,12 +521,6 @@ class WindowsProgram:
         """Walks the main window's menus with the keyboard from Alt."""
         self.key("alt", *moves)
 
-    def wait_end(self, timeout):
-        try:
-            return self.process.wait(timeout)
-        except subprocess.TimeoutExpired:
-            raise Timeout(f"the program still runs {timeout} s later") from None
-
     def screenshot(self, xid, what):
         """Saves the window once Wine has drawn it (more than one colour)."""
         self.shots += 1
@@ -549,9 +533,8 @@ class WindowsProgram:
                                       text=True, timeout=10).stdout or 0) > 1
         wait_for(f"window {xid} drawn", drawn)
 
-    def close(self):
-        end_process(self.process)
-        self.log.close()
+    wait_end = Program.wait_end
+    close = Program.close
 
 
 TITLE = "Vantorel Renamer"
