@@ -51,6 +51,11 @@ export DISPLAY=":$(head -n1 "$display")"
         echo "Creating the Wine prefix $WINEPREFIX (once per build folder)" >&2
         "$wine" wineboot -i >"$WINEPREFIX.log" 2>&1
     fi
+    # No window manager runs here, and Wine waits two seconds for one each time
+    # it hides a window left to it: Wine keeps the windows to itself instead.
+    grep -qF '"Managed"="N"' "$WINEPREFIX/user.reg" ||
+        "$wine" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f \
+            >>"$WINEPREFIX.log" 2>&1
 ) 9>"$WINEPREFIX.lock"
 # Only the program searches the DLL folders: the 32-bit compiler's library
 # folder among them breaks the making of a prefix.
