@@ -4,7 +4,8 @@
 
 # The Windows program is a 32-bit one: Windows then shows it, as it shows the
 # game, the per-user copies of what such programs write into Program Files.
-VR_WINDOWS_TARGET=${VR_WINDOWS_TARGET:-i686}
+# The target names the compilers, the toolchain file and the cache folder.
+VR_WINDOWS_TARGET=i686
 VR_MINGW=$VR_WINDOWS_TARGET-w64-mingw32
 VR_MINGW_TOOLCHAIN="$VR_ROOT/cmake/mingw-w64-$VR_WINDOWS_TARGET.cmake"
 # What the cross build needs: the compilers, Debian's host Qt (its tools and
