@@ -1,11 +1,14 @@
 # The Windows program as players get it: a folder with the program file, the
 # Qt libraries and plugins it loads and the compiler's runtime libraries, all
 # stripped, and the same folder packed as a zip. Both are built with the program
-# (build-windows/vantorel-renamer-<version>-win64 and .zip beside it).
+# (build-windows/vantorel-renamer-<version>-win32 and .zip beside it). The
+# program is a 32-bit one (see the toolchain file): it runs on 32- and 64-bit
+# Windows alike.
 include(${CMAKE_CURRENT_LIST_DIR}/identity.cmake)
 
-find_program(VR_MINGW_OBJDUMP NAMES x86_64-w64-mingw32-objdump objdump REQUIRED)
-find_program(VR_MINGW_STRIP NAMES x86_64-w64-mingw32-strip strip REQUIRED)
+set(vr_mingw ${CMAKE_SYSTEM_PROCESSOR}-w64-mingw32)
+find_program(VR_MINGW_OBJDUMP NAMES ${vr_mingw}-objdump REQUIRED)
+find_program(VR_MINGW_STRIP NAMES ${vr_mingw}-strip REQUIRED)
 execute_process(COMMAND ${CMAKE_CXX_COMPILER} -print-file-name=libstdc++-6.dll
     OUTPUT_VARIABLE vr_cxx_runtime OUTPUT_STRIP_TRAILING_WHITESPACE)
 execute_process(COMMAND ${CMAKE_CXX_COMPILER} -print-file-name=libwinpthread-1.dll
@@ -14,7 +17,7 @@ execute_process(COMMAND ${CMAKE_CXX_COMPILER} -print-file-name=libwinpthread-1.d
 get_filename_component(vr_cxx_runtime ${vr_cxx_runtime} DIRECTORY)
 get_filename_component(vr_thread_runtime ${vr_thread_runtime} DIRECTORY)
 
-set(VR_WINDOWS_NAME ${VR_PROGRAM}-${PROJECT_VERSION}-win64)
+set(VR_WINDOWS_NAME ${VR_PROGRAM}-${PROJECT_VERSION}-win32)
 set(VR_WINDOWS_FOLDER ${CMAKE_BINARY_DIR}/${VR_WINDOWS_NAME})
 set(VR_WINDOWS_ZIP ${CMAKE_BINARY_DIR}/${VR_WINDOWS_NAME}.zip)
 set(vr_plugins

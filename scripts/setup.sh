@@ -32,8 +32,17 @@ vr_as_root() {
     fi
 }
 
-# Installs the named packages that are not installed yet; apt-get update runs
-# once per script, and only when something is missing.
+# Lets dpkg install packages of another architecture (wine32:i386 runs the
+# 32-bit Windows program); apt then needs that architecture's lists.
+vr_add_architecture() {
+    [ "$1" = "$(dpkg --print-architecture)" ] && return 0
+    dpkg --print-foreign-architectures | grep -qxF "$1" && return 0
+    vr_as_root dpkg --add-architecture "$1" || return 1
+    unset VR_APT_UPDATED
+}
+
+# Installs the named packages (NAME or NAME:ARCH) that are not installed yet;
+# apt-get update runs once per script, and only when something is missing.
 vr_install() {
     local missing=()
     local package
@@ -43,6 +52,9 @@ vr_install() {
     done
     [ ${#missing[@]} -eq 0 ] && return 0
     echo "Installing: ${missing[*]}"
+    for package in "${missing[@]}"; do
+        [ "${package#*:}" = "$package" ] || vr_add_architecture "${package#*:}" || return 1
+    done
     if [ -z "${VR_APT_UPDATED:-}" ]; then
         vr_as_root apt-get -o DPkg::Lock::Timeout=900 update -qq || return 1
         VR_APT_UPDATED=1

@@ -2,10 +2,17 @@
 # the Qt the Linux build uses, and kept in a cache outside the checkout.
 # Sourced after setup.sh, not run.
 
+# The Windows program is a 32-bit one: Windows then shows it, as it shows the
+# game, the per-user copies of what such programs write into Program Files.
+# The target names the compilers, the toolchain file and the cache folder.
+VR_WINDOWS_TARGET=i686
+VR_MINGW=$VR_WINDOWS_TARGET-w64-mingw32
+VR_MINGW_TOOLCHAIN="$VR_ROOT/cmake/mingw-w64-$VR_WINDOWS_TARGET.cmake"
 # What the cross build needs: the compilers, Debian's host Qt (its tools and
 # CMake packages), and dpkg-source to unpack the source package.
-VR_WINDOWS_PACKAGES=(g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 qt6-base-dev
-    qt6-base-dev-tools dpkg-dev cmake ninja-build)
+VR_WINDOWS_PACKAGES=("g++-mingw-w64-${VR_WINDOWS_TARGET//_/-}-posix"
+    "binutils-mingw-w64-${VR_WINDOWS_TARGET//_/-}" qt6-base-dev qt6-base-dev-tools dpkg-dev
+    cmake ninja-build)
 VR_CACHE="${XDG_CACHE_HOME:-$HOME/.cache}/vantorel-renamer"
 
 # Only what the program and its tests use: no OpenGL, D-Bus, ICU, network,
@@ -44,17 +51,17 @@ vr_qt_patch() {
             "$window"
 }
 
-# The cache folder for this source, compiler, set of options and patch.
+# The cache folder for this source, target, compiler, set of options and patch.
 vr_qt_prefix() {
     local compiler options
-    compiler=$(x86_64-w64-mingw32-g++-posix -dumpfullversion)-$(dpkg-query -W -f='${Version}' \
-        gcc-mingw-w64-x86-64-posix 2>/dev/null)
+    compiler=$("$VR_MINGW-g++-posix" -dumpfullversion)-$(dpkg-query -W -f='${Version}' \
+        "gcc-mingw-w64-${VR_WINDOWS_TARGET//_/-}-posix" 2>/dev/null)
     options=$({
         printf '%s\n' "${VR_QT_OPTIONS[@]}"
         declare -f vr_qt_patch
-        cat "$VR_ROOT/cmake/mingw-w64-x86_64.cmake"
+        cat "$VR_MINGW_TOOLCHAIN"
     } | sha256sum | cut -c1-12)
-    echo "$VR_CACHE/qt-$(vr_qt_source_version)-mingw-$compiler-$options"
+    echo "$VR_CACHE/qt-$(vr_qt_source_version)-$VR_MINGW-$compiler-$options"
 }
 
 # Downloads and unpacks the source package through an apt configuration of its
@@ -102,14 +109,14 @@ vr_qt_build() {
     [ -f "$work/src/qtbase/CMakeLists.txt" ] || vr_qt_fetch_source "$work" || return 1
     vr_qt_log "configuring Qt for Windows in $work/build"
     cmake -S "$work/src/qtbase" -B "$work/build" -G Ninja \
-        -DCMAKE_TOOLCHAIN_FILE="$VR_ROOT/cmake/mingw-w64-x86_64.cmake" \
+        -DCMAKE_TOOLCHAIN_FILE="$VR_MINGW_TOOLCHAIN" \
         -DQT_HOST_PATH=/usr -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake \
         -DCMAKE_INSTALL_PREFIX="$prefix" "${VR_QT_OPTIONS[@]}" >"$work/configure.log" || {
         vr_qt_log "configure failed, see $work/configure.log"
         return 1
     }
     vr_qt_log "building Qt for Windows (half an hour or more on two cores); log in $work/build.log"
-    nice cmake --build "$work/build" --parallel 2 >"$work/build.log" 2>&1 || {
+    nice -n 19 cmake --build "$work/build" --parallel 2 >"$work/build.log" 2>&1 || {
         vr_qt_log "build failed, see $work/build.log"
         return 1
     }
@@ -123,9 +130,10 @@ vr_qt_build() {
 }
 
 VR_WINDOWS_BUILD="$VR_ROOT/build-windows"
-# What runs the Windows program and its tests: Wine, and for the end-to-end
-# run the X clipboard, through which a message box gives its text.
-VR_WINE_PACKAGES=(wine64 xclip xdotool x11-utils xvfb imagemagick)
+# What runs the Windows program and its tests: Wine (its 32-bit part runs the
+# 32-bit program in a 64-bit prefix, as 64-bit Windows runs it), and for the
+# end-to-end run the X clipboard, through which a message box gives its text.
+VR_WINE_PACKAGES=(wine64 wine32:i386 xclip xdotool x11-utils xvfb imagemagick)
 
 # Configures (once, and again when the Qt for Windows in use changes) and
 # builds the Windows program, its deployed folder and zip, and its tests.
@@ -135,7 +143,7 @@ vr_windows_build() {
         ! grep -qxF "CMAKE_PREFIX_PATH:UNINITIALIZED=$qt" "$VR_WINDOWS_BUILD/CMakeCache.txt"; then
         cmake -S "$VR_ROOT" -B "$VR_WINDOWS_BUILD" -G Ninja -DVR_WERROR=ON \
             -DCMAKE_BUILD_TYPE=Release \
-            -DCMAKE_TOOLCHAIN_FILE="$VR_ROOT/cmake/mingw-w64-x86_64.cmake" \
+            -DCMAKE_TOOLCHAIN_FILE="$VR_MINGW_TOOLCHAIN" \
             -DCMAKE_PREFIX_PATH="$qt" \
             -DQT_HOST_PATH=/usr -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake ||
             return 1

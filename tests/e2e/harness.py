@@ -541,11 +541,11 @@ TITLE = "Vantorel Renamer"
 
 
 def wine():
-    """Wine's loader for 64-bit programs."""
-    found = shutil.which("wine64")
-    if not found and os.path.exists("/usr/lib/wine/wine64"):
-        found = "/usr/lib/wine/wine64"
-    return found or shutil.which("wine")
+    """Wine's loader for 32-bit programs, which the Windows program is."""
+    found = shutil.which("wine")
+    if not found and os.path.exists("/usr/lib/wine/wine"):
+        found = "/usr/lib/wine/wine"
+    return found
 
 
 def end_wine(prefix):
