@@ -10,7 +10,6 @@
 #ifndef _WIN32
 #include <atomic>
 #include <fcntl.h>
-#include <set>
 #include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
@@ -276,7 +275,7 @@ private slots:
         make({"levl3000.DAT = level 3000\n", "spilled/"});
         useWay(way);
         const auto record = [](int n) { return QString("%1").arg(n, 7, 10, QChar('0')); };
-        std::set<ino_t> created;   // by the writer
+        QSet<ino_t> created;       // by the writer
         std::vector<ino_t> fileOf; // of each record
         int renames = 0;
         std::atomic<bool> started = false;

@@ -17,8 +17,8 @@ QString vdf(const QStringList &paths)
 {
     QString text = "\"libraryfolders\"\n{\n";
     for (int i = 0; i < paths.size(); ++i)
-        text += QString("\t\"%1\"\n\t{\n\t\t\"path\"\t\t\"%2\"\n\t\t\"label\"\t\t\"\"\n"
-                        "\t\t\"apps\"\n\t\t{\n\t\t\t\"228980\"\t\t\"1\"\n\t\t}\n\t}\n")
+        text += QString("\t\"%1\"\n\t{\n\t\t\"path\"\t\"%2\"\n\t\t\"apps\"\n\t\t{"
+                        "\n\t\t\t\"9\"\t\"1\"\n\t\t}\n\t}\n")
                     .arg(i)
                     .arg(paths[i]);
     return text + "}\n";
@@ -35,8 +35,8 @@ private slots:
 
     void levelsFolder_data()
     {
-        QTest::addColumn<QStringList>("layout"); // "a/" folder, "a = text" file, "a -> b" link
-        QTest::addColumn<QString>("winePrefix");
+        // "a/" folder, "a = text" file, "a -> b" link, "WINEPREFIX=a" the variable
+        QTest::addColumn<QStringList>("layout");
         QTest::addColumn<QString>("found"); // relative to the home; @ stands for the home
         const QString steam = ".local/share/Steam";
         const QString proton = "/steamapps/compatdata/2201/pfx";
@@ -44,40 +44,36 @@ private slots:
         const QString libraries = steam + "/steamapps/libraryfolders.vdf = ";
 
         QTest::newRow("nowhere") << QStringList{".wine/drive_c/", steam + proton + "/drive_c/"}
-                                 << "" << nothing;
-        QTest::newRow("wine first") << QStringList{game(".wine"), game(steam + proton)} << ""
-                                    << ".wine/" + levels;
+                                 << nothing;
+        QTest::newRow("wine first")
+            << QStringList{game(".wine"), game(steam + proton)} << ".wine/" + levels;
         for (const QString &root :
              {QString(".steam/steam"), steam, QString(".var/app/com.valvesoftware.Steam/") + steam,
               QString(".var/app/com.valvesoftware.Steam/data/Steam"),
               QString("snap/steam/common/") + steam})
             QTest::addRow("steam in %s", qPrintable(root))
                 << QStringList{root + "/steamapps/compatdata/7/pfx/drive_c/", game(root + proton)}
-                << "" << root + proton + "/" + levels;
+                << root + proton + "/" + levels;
         QTest::newRow("second library, listed twice, through a link")
             << QStringList{steam + "/steamapps/compatdata/1/pfx/drive_c/", game("games" + proton),
                            ".steam/steam -> @/" + steam, "lib -> @/games",
                            libraries + vdf({"@/" + steam, "@/games", "@/lib", "@/games/"})}
-            << ""
             << "games" + proton + "/" + levels;
         QTest::newRow("older list")
             << QStringList{game("games" + proton),
                            libraries + "\"LibraryFolders\" { \"ContentStatsID\" \"-1\" \"1\" "
                                        "\"@/games\" }"}
-            << ""
             << "games" + proton + "/" + levels;
         QTest::newRow("malformed list")
             << QStringList{game("games" + proton), game(".PlayOnLinux/wineprefix/vantorel"),
                            libraries + vdf({"@/games"}).chopped(3)}
-            << ""
             << ".PlayOnLinux/wineprefix/vantorel/" + levels;
         QTest::newRow("unreadable list")
             << QStringList{game("games" + proton), game(".PlayOnLinux/wineprefix/vantorel"),
                            steam + "/steamapps/libraryfolders.vdf/"}
-            << ""
             << ".PlayOnLinux/wineprefix/vantorel/" + levels;
         QTest::newRow("steam before lutris")
-            << QStringList{game("Games/vantorel"), game(steam + proton)} << ""
+            << QStringList{game("Games/vantorel"), game(steam + proton)}
             << steam + proton + "/" + levels;
         QTest::newRow("lutris configuration")
             << QStringList{game("wine/vantorel"), game("Games/other"),
@@ -85,49 +81,47 @@ private slots:
                            ".local/share/lutris/games/vantorel-1.yml = system:\n"
                            "  prefix: /elsewhere\ngame:\n  exe: ~/wine/vantorel/drive_c/v.exe\n"
                            "  prefix: '~/wine/vantorel'   # kept\n"}
-            << ""
             << "wine/vantorel/" + levels;
         QTest::newRow("lutris before bottles")
-            << QStringList{game(".local/share/bottles/bottles/Games"), game("Games/vantorel")} << ""
+            << QStringList{game(".local/share/bottles/bottles/Games"), game("Games/vantorel")}
             << "Games/vantorel/" + levels;
         QTest::newRow("bottles in a sandbox")
             << QStringList{game(".var/app/com.usebottles.bottles/data/bottles/bottles/Games"),
                            game(".PlayOnLinux/wineprefix/vantorel")}
-            << ""
             << ".var/app/com.usebottles.bottles/data/bottles/bottles/Games/" + levels;
         QTest::newRow("heroic, deep, past a loop")
             << QStringList{"Games/Heroic/Prefixes/default/loop -> @/Games/Heroic/Prefixes",
                            "Games/Heroic/Prefixes/default/other/drive_c/",
                            game("Games/Heroic/Prefixes/default/vantorel"),
                            game(".PlayOnLinux/wineprefix/vantorel")}
-            << ""
             << "Games/Heroic/Prefixes/default/vantorel/" + levels;
         QTest::newRow("loops everywhere")
             << QStringList{"Games/Heroic/Prefixes/a/b -> @/Games/Heroic/Prefixes/a",
                            steam + "/steamapps/compatdata/loop -> @/" + steam + "/steamapps",
                            "self -> @/self", libraries + vdf({"@/self", "@/" + steam}),
                            game(".PlayOnLinux/wineprefix/vantorel")}
-            << ""
             << ".PlayOnLinux/wineprefix/vantorel/" + levels;
         QTest::newRow("any letter case, x86")
             << QStringList{".wine/drive_c/Program Files/Quenmark/",
                            ".wine/drive_c/PROGRAM FILES (X86)/quenmark/VANTOREL/Levels/"}
-            << ""
             << ".wine/drive_c/PROGRAM FILES (X86)/quenmark/VANTOREL/Levels";
         QTest::newRow("WINEPREFIX wins")
-            << QStringList{game(".wine"), "mine/drive_c/program files/"} << "@/mine"
+            << QStringList{game(".wine"), "mine/drive_c/program files/", "WINEPREFIX=@/mine"}
             << "mine/drive_c/program files/Quenmark/Vantorel/levels";
     }
     void levelsFolder()
     {
         QFETCH(QStringList, layout);
-        QFETCH(QString, winePrefix);
         QFETCH(QString, found);
         QTemporaryDir home;
         const QString root = home.path() + "/";
         qputenv("HOME", QFile::encodeName(home.path()));
         for (QString entry : layout) {
             entry.replace("@/", root);
+            if (entry.startsWith("WINEPREFIX=")) {
+                qputenv("WINEPREFIX", QFile::encodeName(entry.mid(11)));
+                continue;
+            }
             const QString name = root + entry.section(" = ", 0, 0).section(" -> ", 0, 0);
             QVERIFY(QDir().mkpath(QFileInfo(name).path()));
             if (entry.contains(" -> "))
@@ -137,8 +131,6 @@ private slots:
             else
                 QVERIFY(QDir().mkpath(name));
         }
-        if (!winePrefix.isEmpty())
-            qputenv("WINEPREFIX", QFile::encodeName(QString(winePrefix).replace("@/", root)));
 
         const QString folder = platform::hostPath(QString::fromUtf16(platform::LevelsFolder));
         QCOMPARE(folder, root + found);
