@@ -42,6 +42,7 @@ private slots:
         const QString proton = "/steamapps/compatdata/2201/pfx";
         const QString nothing = ".wine/" + levels;
         const QString libraries = steam + "/steamapps/libraryfolders.vdf = ";
+        const QString games = "games" + proton, pol = ".PlayOnLinux/wineprefix/vantorel";
 
         QTest::newRow("nowhere") << QStringList{".wine/drive_c/", steam + proton + "/drive_c/"}
                                  << nothing;
@@ -55,23 +56,21 @@ private slots:
                 << QStringList{root + "/steamapps/compatdata/7/pfx/drive_c/", game(root + proton)}
                 << root + proton + "/" + levels;
         QTest::newRow("second library, listed twice, through a link")
-            << QStringList{steam + "/steamapps/compatdata/1/pfx/drive_c/", game("games" + proton),
+            << QStringList{steam + "/steamapps/compatdata/1/pfx/drive_c/", game(games),
                            ".steam/steam -> @/" + steam, "lib -> @/games",
                            libraries + vdf({"@/" + steam, "@/games", "@/lib", "@/games/"})}
-            << "games" + proton + "/" + levels;
+            << games + "/" + levels;
         QTest::newRow("older list")
-            << QStringList{game("games" + proton),
-                           libraries + "\"LibraryFolders\" { \"ContentStatsID\" \"-1\" \"1\" "
-                                       "\"@/games\" }"}
-            << "games" + proton + "/" + levels;
+            << QStringList{game(games), libraries +
+                                            "\"LibraryFolders\" { \"ContentStatsID\" \"-1\" \"1\" "
+                                            "\"@/games\" }"}
+            << games + "/" + levels;
         QTest::newRow("malformed list")
-            << QStringList{game("games" + proton), game(".PlayOnLinux/wineprefix/vantorel"),
-                           libraries + vdf({"@/games"}).chopped(3)}
-            << ".PlayOnLinux/wineprefix/vantorel/" + levels;
+            << QStringList{game(games), game(pol), libraries + vdf({"@/games"}).chopped(3)}
+            << pol + "/" + levels;
         QTest::newRow("unreadable list")
-            << QStringList{game("games" + proton), game(".PlayOnLinux/wineprefix/vantorel"),
-                           steam + "/steamapps/libraryfolders.vdf/"}
-            << ".PlayOnLinux/wineprefix/vantorel/" + levels;
+            << QStringList{game(games), game(pol), steam + "/steamapps/libraryfolders.vdf/"}
+            << pol + "/" + levels;
         QTest::newRow("steam before lutris")
             << QStringList{game("Games/vantorel"), game(steam + proton)}
             << steam + proton + "/" + levels;
@@ -87,20 +86,18 @@ private slots:
             << "Games/vantorel/" + levels;
         QTest::newRow("bottles in a sandbox")
             << QStringList{game(".var/app/com.usebottles.bottles/data/bottles/bottles/Games"),
-                           game(".PlayOnLinux/wineprefix/vantorel")}
+                           game(pol)}
             << ".var/app/com.usebottles.bottles/data/bottles/bottles/Games/" + levels;
         QTest::newRow("heroic, deep, past a loop")
             << QStringList{"Games/Heroic/Prefixes/default/loop -> @/Games/Heroic/Prefixes",
                            "Games/Heroic/Prefixes/default/other/drive_c/",
-                           game("Games/Heroic/Prefixes/default/vantorel"),
-                           game(".PlayOnLinux/wineprefix/vantorel")}
+                           game("Games/Heroic/Prefixes/default/vantorel"), game(pol)}
             << "Games/Heroic/Prefixes/default/vantorel/" + levels;
         QTest::newRow("loops everywhere")
             << QStringList{"Games/Heroic/Prefixes/a/b -> @/Games/Heroic/Prefixes/a",
                            steam + "/steamapps/compatdata/loop -> @/" + steam + "/steamapps",
-                           "self -> @/self", libraries + vdf({"@/self", "@/" + steam}),
-                           game(".PlayOnLinux/wineprefix/vantorel")}
-            << ".PlayOnLinux/wineprefix/vantorel/" + levels;
+                           "self -> @/self", libraries + vdf({"@/self", "@/" + steam}), game(pol)}
+            << pol + "/" + levels;
         QTest::newRow("any letter case, x86")
             << QStringList{".wine/drive_c/Program Files/Quenmark/",
                            ".wine/drive_c/PROGRAM FILES (X86)/quenmark/VANTOREL/Levels/"}
