@@ -1,0 +1,227 @@
+#include "builtinpaths.h"
+#include "logfile.h"
+#include "support.h"
+
+#include <QTemporaryDir>
+#include <QTest>
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+using platform::readWholeFile;
+
+namespace {
+const QString levels = "drive_c/Program Files/Quenmark/Vantorel/levels";
+
+// The game's levels folder in the prefix `prefix`, as a layout entry.
+QString game(const QString &prefix)
+{
+    return prefix + "/" + levels + "/";
+}
+
+QString vdf(const QStringList &paths)
+{
+    QString text = "\"libraryfolders\"\n{\n";
+    for (int i = 0; i < paths.size(); ++i)
+        text += QString("\t\"%1\"\n\t{\n\t\t\"path\"\t\"%2\"\n\t\t\"apps\"\n\t\t{"
+                        "\n\t\t\t\"9\"\t\"1\"\n\t\t}\n\t}\n")
+                    .arg(i)
+                    .arg(paths[i]);
+    return text + "}\n";
+}
+} // namespace
+
+// The platform layer on Linux: reading the log, and finding the game.
+class TestPlatform : public QObject {
+    Q_OBJECT
+    QTemporaryDir dir;
+
+private slots:
+    void cleanup()
+    {
+        platform::detail::logReadFunction() = {};
+        qunsetenv("WINEPREFIX");
+    }
+
+    // Reading the log whole: nothing a user can type may block, run forever or
+    // read what is no regular file, a log that fails, shrinks or grows while
+    // being read is not read at all, and no descriptor is ever left open.
+    void reads_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QString>("fault"); // of read(2) while reading a log
+        QTest::addColumn<bool>("read");
+        for (const char *kind : {"log", "empty", "link -> log"})
+            QTest::newRow(kind) << kind << "" << true;
+        for (const char *kind :
+             {"over the limit", "empty path", "missing", "folder", "fifo", "fifo with a writer",
+              "link -> entry", "link -> nowhere", "blank", "/dev/zero", "/dev/null", "/dev/stdin",
+              "/proc/self/status", "unreadable"})
+            QTest::newRow(kind) << kind << "" << false;
+        for (const char *fault : {"error", "late error", "end error", "shrink", "grow"})
+            QTest::newRow(fault) << "log" << fault << false;
+        for (const char *fault : {"interrupt", "short"})
+            QTest::newRow(fault) << "log" << fault << true;
+    }
+    void reads()
+    {
+        QFETCH(QString, kind);
+        QFETCH(QString, fault);
+        QFETCH(bool, read);
+        constexpr int Largest = 100000;
+        const QString log = dir.filePath("log"), entry = dir.filePath("entry");
+        QFile::remove(entry);
+        QVERIFY(QDir(entry).removeRecursively() && writeFile(log, QByteArray(Largest, 'x')));
+        QString name = kind.startsWith('/') ? kind : kind == "log" ? log : entry;
+        if (kind == "empty" || kind == "over the limit")
+            QVERIFY(writeFile(name, QByteArray(kind == "empty" ? 0 : Largest + 1, 'x')));
+        else if (kind == "empty path" || kind == "blank")
+            name = kind == "blank" ? " " : "";
+        else if (kind == "folder")
+            QVERIFY(QDir().mkdir(name));
+        else if (kind.startsWith("fifo"))
+            QCOMPARE(mkfifo(QFile::encodeName(name).constData(), 0600), 0);
+        else if (kind.startsWith("link"))
+            QVERIFY(QFile::link(dir.filePath(kind.section("-> ", 1)), name));
+        if (kind == "unreadable" && geteuid() == 0)
+            QSKIP("root reads files without read permission");
+        if (kind == "unreadable")
+            QVERIFY(writeFile(name, "x") && QFile::setPermissions(name, QFile::WriteOwner));
+        const int writer = kind == "fifo with a writer"
+                               ? open(QFile::encodeName(name).constData(), O_RDWR | O_NONBLOCK)
+                               : -1;
+        int calls = 0;
+        platform::detail::logReadFunction() = [&](int fd, void *data, size_t size) -> ssize_t {
+            ++calls;
+            if (fault == "error" || (fault.endsWith("error") && calls == 2) ||
+                (fault == "interrupt" && calls == 1)) {
+                errno = fault == "interrupt" ? EINTR : EIO;
+                return -1;
+            }
+            if (calls == 1 && fault == "shrink")
+                QFile::resize(log, 10);
+            QFile grown(log);
+            if (calls == 1 && fault == "grow" && grown.open(QIODevice::Append))
+                grown.write("more");
+            if (fault == "late error" || fault == "short")
+                size = std::min<size_t>(size, 4096);
+            return ::read(fd, data, size);
+        };
+        const auto descriptors = [] { return QDir("/proc/self/fd").entryList().size(); };
+        const auto before = descriptors();
+        QCOMPARE(readWholeFile(name, Largest), read ? std::optional(readFile(name)) : std::nullopt);
+        QCOMPARE(descriptors(), before);
+        QVERIFY(fault.isEmpty() || calls > 0);
+        if (writer >= 0)
+            close(writer);
+    }
+
+    // Where the program finds the game, over scratch home folders laid out as
+    // Wine, Steam, Lutris, Bottles, Heroic and PlayOnLinux leave them.
+    void levelsFolder_data()
+    {
+        // "a/" folder, "a = text" file, "a -> b" link, "WINEPREFIX=a" the variable
+        QTest::addColumn<QStringList>("layout");
+        QTest::addColumn<QString>("found"); // relative to the home; @ stands for the home
+        const QString steam = ".local/share/Steam";
+        const QString proton = "/steamapps/compatdata/2201/pfx";
+        const QString nothing = ".wine/" + levels;
+        const QString libraries = steam + "/steamapps/libraryfolders.vdf = ";
+        const QString games = "games" + proton, pol = ".PlayOnLinux/wineprefix/vantorel";
+
+        QTest::newRow("nowhere") << QStringList{".wine/drive_c/", steam + proton + "/drive_c/"}
+                                 << nothing;
+        QTest::newRow("wine first")
+            << QStringList{game(".wine"), game(steam + proton)} << ".wine/" + levels;
+        for (const QString &root :
+             {QString(".steam/steam"), steam, QString(".var/app/com.valvesoftware.Steam/") + steam,
+              QString(".var/app/com.valvesoftware.Steam/data/Steam"),
+              QString("snap/steam/common/") + steam})
+            QTest::addRow("steam in %s", qPrintable(root))
+                << QStringList{root + "/steamapps/compatdata/7/pfx/drive_c/", game(root + proton)}
+                << root + proton + "/" + levels;
+        QTest::newRow("second library, listed twice, through a link")
+            << QStringList{steam + "/steamapps/compatdata/1/pfx/drive_c/", game(games),
+                           ".steam/steam -> @/" + steam, "lib -> @/games",
+                           libraries + vdf({"@/" + steam, "@/games", "@/lib", "@/games/"})}
+            << games + "/" + levels;
+        QTest::newRow("older list")
+            << QStringList{game(games), libraries +
+                                            "\"LibraryFolders\" { \"ContentStatsID\" \"-1\" \"1\" "
+                                            "\"@/games\" }"}
+            << games + "/" + levels;
+        QTest::newRow("malformed list")
+            << QStringList{game(games), game(pol), libraries + vdf({"@/games"}).chopped(3)}
+            << pol + "/" + levels;
+        QTest::newRow("unreadable list")
+            << QStringList{game(games), game(pol), steam + "/steamapps/libraryfolders.vdf/"}
+            << pol + "/" + levels;
+        QTest::newRow("steam before lutris")
+            << QStringList{game("Games/vantorel"), game(steam + proton)}
+            << steam + proton + "/" + levels;
+        QTest::newRow("lutris configuration")
+            << QStringList{game("wine/vantorel"), game("Games/other"),
+                           ".config/lutris/games/other.yml = game:\n  exe: x.exe\nwine: {}\n",
+                           ".local/share/lutris/games/vantorel-1.yml = system:\n"
+                           "  prefix: /elsewhere\ngame:\n  exe: ~/wine/vantorel/drive_c/v.exe\n"
+                           "  prefix: '~/wine/vantorel'   # kept\n"}
+            << "wine/vantorel/" + levels;
+        QTest::newRow("lutris before bottles")
+            << QStringList{game(".local/share/bottles/bottles/Games"), game("Games/vantorel")}
+            << "Games/vantorel/" + levels;
+        QTest::newRow("bottles in a sandbox")
+            << QStringList{game(".var/app/com.usebottles.bottles/data/bottles/bottles/Games"),
+                           game(pol)}
+            << ".var/app/com.usebottles.bottles/data/bottles/bottles/Games/" + levels;
+        QTest::newRow("heroic, deep, past a loop")
+            << QStringList{"Games/Heroic/Prefixes/default/loop -> @/Games/Heroic/Prefixes",
+                           "Games/Heroic/Prefixes/default/other/drive_c/",
+                           game("Games/Heroic/Prefixes/default/vantorel"), game(pol)}
+            << "Games/Heroic/Prefixes/default/vantorel/" + levels;
+        QTest::newRow("loops everywhere")
+            << QStringList{"Games/Heroic/Prefixes/a/b -> @/Games/Heroic/Prefixes/a",
+                           steam + "/steamapps/compatdata/loop -> @/" + steam + "/steamapps",
+                           "self -> @/self", libraries + vdf({"@/self", "@/" + steam}), game(pol)}
+            << pol + "/" + levels;
+        QTest::newRow("any letter case, x86")
+            << QStringList{".wine/drive_c/Program Files/Quenmark/",
+                           ".wine/drive_c/PROGRAM FILES (X86)/quenmark/VANTOREL/Levels/"}
+            << ".wine/drive_c/PROGRAM FILES (X86)/quenmark/VANTOREL/Levels";
+        QTest::newRow("WINEPREFIX wins")
+            << QStringList{game(".wine"), "mine/drive_c/program files/", "WINEPREFIX=@/mine"}
+            << "mine/drive_c/program files/Quenmark/Vantorel/levels";
+    }
+    void levelsFolder()
+    {
+        QFETCH(QStringList, layout);
+        QFETCH(QString, found);
+        QTemporaryDir home;
+        const QString root = home.path() + "/";
+        qputenv("HOME", QFile::encodeName(home.path()));
+        for (QString entry : layout) {
+            entry.replace("@/", root);
+            if (entry.startsWith("WINEPREFIX=")) {
+                qputenv("WINEPREFIX", QFile::encodeName(entry.mid(11)));
+                continue;
+            }
+            const QString name = root + entry.section(" = ", 0, 0).section(" -> ", 0, 0);
+            QVERIFY(QDir().mkpath(QFileInfo(name).path()));
+            if (entry.contains(" -> "))
+                QVERIFY(QFile::link(entry.section(" -> ", 1), name));
+            else if (entry.contains(" = "))
+                QVERIFY(writeFile(name, entry.section(" = ", 1).toUtf8()));
+            else
+                QVERIFY(QDir().mkpath(name));
+        }
+
+        const QString folder = platform::hostPath(QString::fromUtf16(platform::LevelsFolder));
+        QCOMPARE(folder, root + found);
+        // The log follows the levels folder that was found.
+        QCOMPARE(platform::hostPath(QString::fromUtf16(platform::DefaultLogPath)),
+                 folder + "/Renames.txt");
+    }
+};
+
+QTEST_GUILESS_MAIN(TestPlatform)
+#include "tst_platform.moc"
