@@ -21,7 +21,7 @@ cleanup() {
     for m in "${drivers[@]}"; do kill -9 "$m" 2>/dev/null || true; done
     for m in "${loops[@]}"; do losetup -d "$m" 2>/dev/null || true; done
     chmod -R u+w "$scratch" 2>/dev/null || true
-    rm -rf "$scratch"
+    rm -rf "$scratch" ${shm:+"$shm"}
 }
 trap cleanup EXIT
 cleanup
@@ -55,7 +55,11 @@ echo kept >"$scratch/readonly/kept"
 if [ "$(id -u)" -ne 0 ]; then
     chmod a-w "$scratch/readonly"
     export VR_READ_ONLY=$(name "$scratch/readonly")
-    echo "SKIP   another disk, tmpfs, exFAT and FAT: mounting them needs root"
+    # Another disk without mounting: /dev/shm, when the scratch folder is not on it.
+    [ "$(stat -c %d /dev/shm 2>/dev/null)" = "$(stat -c %d "$scratch")" ] ||
+        ! shm=$(mktemp -d /dev/shm/vr-other.XXXXXX 2>/dev/null) ||
+        export VR_OTHER_DISK=$(name "$shm")
+    echo "SKIP   tmpfs, exFAT and FAT: mounting them needs root"
 else
     # Root ignores folder permissions: a read-only mount instead.
     mount_as readonly "" mount -t tmpfs -o size=1m vr-readonly "$scratch/readonly" &&
