@@ -1,177 +1,92 @@
-# Checks that the program installs as a complete desktop application: the
-# program, its desktop entry, its metadata, its icons, its manual, changelog
-# and copyright file, each where a desktop looks for it, and nothing else.
-#
-# From the install rules:
-#   cmake -DBUILD_DIR=<build> -DSCRATCH=<dir> -DAPPSTREAM_ID=<id> [-DVERSION=<version>]
-#         -P installedtree.cmake
-# From the Debian package (built first with CPACK when DEB is not given):
-#   cmake -DPACKAGE=ON [-DDEB=<file.deb> | -DCPACK=<cpack>] -DBUILD_DIR=<build> -DSCRATCH=<dir>
-#         -DAPPSTREAM_ID=<id> -DVERSION=<version> -P installedtree.cmake
-# Prints "SKIPPED:" when a tool the check needs is not installed.
-
-foreach(name BUILD_DIR SCRATCH APPSTREAM_ID)
-    if(NOT ${name})
-        message(FATAL_ERROR "${name} is not set")
-    endif()
-endforeach()
-
-set(failures "")
-macro(fail text)
-    string(APPEND failures "\n  ${text}")
-endmacro()
-
+# Checks that the program installs as a complete desktop application, from the
+# install rules or from the Debian package: every file with its mode (icons
+# with their size), and what the desktop entry and the metadata name, compared
+# whole with the one listing a desktop needs.
+#   cmake -DBUILD_DIR=<build> -DSCRATCH=<dir> -DAPPSTREAM_ID=<id> -DVERSION=<version>
+#         [-DPACKAGE=ON -DCPACK=<cpack>] -P installedtree.cmake
+# Prints "SKIPPED:" when a tool the package needs is not installed.
 function(run)
-    execute_process(COMMAND ${ARGN} RESULT_VARIABLE result OUTPUT_VARIABLE output
-        ERROR_VARIABLE output)
-    if(NOT result EQUAL 0)
-        string(REPLACE ";" " " command "${ARGN}")
-        message(FATAL_ERROR "${command} failed (${result}):\n${output}")
-    endif()
-    set(run_output "${output}" PARENT_SCOPE)
+    execute_process(COMMAND ${ARGN} OUTPUT_VARIABLE output COMMAND_ERROR_IS_FATAL ANY)
+    set(output "${output}" PARENT_SCOPE)
 endfunction()
 
 file(REMOVE_RECURSE ${SCRATCH})
-file(MAKE_DIRECTORY ${SCRATCH})
 set(root ${SCRATCH}/root)
-
 if(PACKAGE)
     find_program(dpkg_deb dpkg-deb)
-    if(NOT dpkg_deb)
-        message("SKIPPED: dpkg-deb not found")
+    find_program(shlibdeps dpkg-shlibdeps)
+    if(NOT dpkg_deb OR NOT shlibdeps)
+        message("SKIPPED: needs dpkg-deb and dpkg-shlibdeps; scripts/test installs dpkg-dev")
         return()
     endif()
-    if(NOT DEB)
-        find_program(shlibdeps dpkg-shlibdeps)
-        if(NOT shlibdeps)
-            message("SKIPPED: dpkg-shlibdeps not found; scripts/test installs dpkg-dev")
-            return()
-        endif()
-        run(${CPACK} --config ${BUILD_DIR}/CPackConfig.cmake -B ${SCRATCH}/package)
-        file(GLOB DEB ${SCRATCH}/package/*.deb)
-        list(LENGTH DEB count)
-        if(NOT count EQUAL 1)
-            message(FATAL_ERROR "cpack made ${count} packages, not one: ${DEB}")
-        endif()
+    run(${CPACK} --config ${BUILD_DIR}/CPackConfig.cmake -B ${SCRATCH}/package)
+    file(GLOB deb ${SCRATCH}/package/*.deb)
+    run(dpkg --print-architecture)
+    string(STRIP ${output} architecture)
+    # The dependencies come from the libraries the program links; "Notepad"
+    # needs xdg-utils.
+    run(${dpkg_deb} --field ${deb} Package Version Architecture Maintainer Section Depends
+        Recommends)
+    if(NOT output MATCHES "^Package: vantorel-renamer\nVersion: ${VERSION}\nArchitecture: \
+${architecture}\nMaintainer: [^\n]+ <[^@>\n]+@[^>\n]+>\nSection: utils\nDepends: libc6 [^\n]*, \
+libqt6widgets6 [^\n]*\nRecommends: xdg-utils\n$")
+        message(FATAL_ERROR "Wrong control fields:\n${output}")
     endif()
-
-    # The control fields a package manager relies on.
-    foreach(field Package Version Architecture Maintainer Section Depends Description)
-        run(${dpkg_deb} --field ${DEB} ${field})
-        string(STRIP "${run_output}" value)
-        set(control_${field} "${value}")
-        if(value STREQUAL "")
-            fail("control field ${field} is empty")
-        endif()
-    endforeach()
-    if(NOT control_Package STREQUAL "vantorel-renamer")
-        fail("package name is \"${control_Package}\"")
+    run(${dpkg_deb} --contents ${deb})
+    string(REGEX REPLACE "[^\n]* root/root [^\n]*\n" "" foreign "${output}")
+    if(foreign)
+        message(FATAL_ERROR "Not owned by root:\n${foreign}")
     endif()
-    if(VERSION AND NOT control_Version STREQUAL VERSION)
-        fail("package version is \"${control_Version}\", not \"${VERSION}\"")
-    endif()
-    if(NOT control_Maintainer MATCHES "<[^@>]+@[^>]+>$")
-        fail("maintainer \"${control_Maintainer}\" has no address")
-    endif()
-    # Found from the libraries the program links, not listed by hand.
-    foreach(library libc6 libqt6widgets6)
-        if(NOT control_Depends MATCHES "(^|, )${library}( |,|$)")
-            fail("dependencies \"${control_Depends}\" lack ${library}")
-        endif()
-    endforeach()
-
-    run(${dpkg_deb} --field ${DEB} Recommends)
-    if(NOT run_output MATCHES "(^|, )xdg-utils( |,|\n|$)")
-        fail("the package does not recommend xdg-utils, which \"Notepad\" needs")
-    endif()
-
-    run(${dpkg_deb} --contents ${DEB})
-    if(NOT run_output MATCHES "-rwxr-xr-x root/root +[0-9]+ [-0-9]+ [:0-9]+ ./usr/bin/vantorel-renamer\n")
-        fail("the package does not hold usr/bin/vantorel-renamer as an executable owned by root")
-    endif()
-    run(${dpkg_deb} --extract ${DEB} ${root})
+    run(${dpkg_deb} --extract ${deb} ${root})
 else()
     # Installed as a distribution would, into a staging root below /usr.
     set(ENV{DESTDIR} ${root})
     run(${CMAKE_COMMAND} --install ${BUILD_DIR} --prefix /usr)
 endif()
 
-# Everything installed, and nothing more.
-set(icons "")
-foreach(size 32 48 64 128 256)
-    list(APPEND icons usr/share/icons/hicolor/${size}x${size}/apps/vantorel-renamer.png)
-endforeach()
-set(expected
-    usr/bin/vantorel-renamer
-    usr/share/applications/vantorel-renamer.desktop
-    usr/share/doc/vantorel-renamer/changelog.gz
-    usr/share/doc/vantorel-renamer/copyright
-    usr/share/doc/vantorel-renamer/screenshots/main-window.png
-    usr/share/doc/vantorel-renamer/screenshots/viewer.png
-    usr/share/man/man1/vantorel-renamer.1.gz
-    ${icons}
-    usr/share/icons/hicolor/scalable/apps/vantorel-renamer.svg
-    usr/share/metainfo/${APPSTREAM_ID}.metainfo.xml)
-file(GLOB_RECURSE installed LIST_DIRECTORIES false RELATIVE ${root} ${root}/*)
-list(SORT installed)
-list(SORT expected)
-if(NOT installed STREQUAL expected)
-    set(missing ${expected})
-    list(REMOVE_ITEM missing ${installed})
-    set(extra ${installed})
-    list(REMOVE_ITEM extra ${expected})
-    fail("missing: ${missing}; not expected: ${extra}")
-endif()
-
-# Each bitmap icon is as large as the folder it lies in says.
-foreach(icon ${icons})
-    if(EXISTS ${root}/${icon})
-        string(REGEX MATCH "/([0-9]+)x([0-9]+)/" _ ${icon})
-        set(folder_width ${CMAKE_MATCH_1})
-        set(folder_height ${CMAKE_MATCH_2})
-        file(READ ${root}/${icon} header LIMIT 24 HEX)
-        string(SUBSTRING "${header}" 32 8 width)
-        string(SUBSTRING "${header}" 40 8 height)
+run(find ${root} -type f -printf "%P %m\n")
+string(STRIP "${output}" files)
+string(REPLACE "\n" ";" files "${files}")
+list(SORT files)
+set(listing "")
+foreach(file IN LISTS files)
+    if(file MATCHES "^(usr/share/icons/.*\\.png) ")
+        # A PNG's width and height are the big-endian words at 16 and 20.
+        file(READ ${root}/${CMAKE_MATCH_1} size OFFSET 16 LIMIT 8 HEX)
+        string(SUBSTRING ${size} 0 8 width)
+        string(SUBSTRING ${size} 8 8 height)
         math(EXPR width "0x${width}")
         math(EXPR height "0x${height}")
-        if(NOT header MATCHES "^89504e470d0a1a0a" OR NOT width EQUAL folder_width
-           OR NOT height EQUAL folder_height)
-            fail("${icon} is not a ${folder_width} x ${folder_height} PNG")
-        endif()
+        string(APPEND file " ${width}x${height}")
     endif()
+    string(APPEND listing "${file}\n")
 endforeach()
-
-# The desktop entry starts the installed program and names the installed
-# icon; the metadata launches the installed desktop entry.
-set(desktop ${root}/usr/share/applications/vantorel-renamer.desktop)
-set(metainfo ${root}/usr/share/metainfo/${APPSTREAM_ID}.metainfo.xml)
-if(EXISTS ${desktop})
-    file(STRINGS ${desktop} exec REGEX "^Exec=")
-    file(STRINGS ${desktop} icon REGEX "^Icon=")
-    string(REGEX REPLACE "^Exec=([^ ]+).*" "\\1" exec "${exec}")
-    string(REGEX REPLACE "^Icon=" "" icon "${icon}")
-    if(NOT EXISTS ${root}/usr/bin/${exec})
-        fail("the desktop entry starts \"${exec}\", which is not installed in usr/bin")
-    endif()
-    if(NOT EXISTS ${root}/usr/share/icons/hicolor/32x32/apps/${icon}.png)
-        fail("the desktop entry names the icon \"${icon}\", which is not installed")
-    endif()
+file(STRINGS ${root}/usr/share/applications/vantorel-renamer.desktop entry REGEX "^(Exec|Icon)=")
+file(STRINGS ${root}/usr/share/metainfo/${APPSTREAM_ID}.metainfo.xml metadata
+    REGEX "<id>|<launchable|<release ")
+list(TRANSFORM metadata REPLACE "^ +| date=.*" "")
+string(JOIN "\n" names ${entry} ${metadata})
+set(icons usr/share/icons/hicolor)
+set(doc usr/share/doc/vantorel-renamer)
+set(expected "usr/bin/vantorel-renamer 755
+usr/share/applications/vantorel-renamer.desktop 644
+${doc}/changelog.gz 644
+${doc}/copyright 644
+${doc}/screenshots/main-window.png 644
+${doc}/screenshots/viewer.png 644
+${icons}/128x128/apps/vantorel-renamer.png 644 128x128
+${icons}/256x256/apps/vantorel-renamer.png 644 256x256
+${icons}/32x32/apps/vantorel-renamer.png 644 32x32
+${icons}/48x48/apps/vantorel-renamer.png 644 48x48
+${icons}/64x64/apps/vantorel-renamer.png 644 64x64
+${icons}/scalable/apps/vantorel-renamer.svg 644
+usr/share/man/man1/vantorel-renamer.1.gz 644
+usr/share/metainfo/${APPSTREAM_ID}.metainfo.xml 644
+Exec=vantorel-renamer
+Icon=vantorel-renamer
+<id>${APPSTREAM_ID}</id>
+<launchable type=\"desktop-id\">vantorel-renamer.desktop</launchable>
+<release version=\"${VERSION}\"")
+if(NOT "${listing}${names}" STREQUAL expected)
+    message(FATAL_ERROR "Installed:\n${listing}${names}\nExpected:\n${expected}")
 endif()
-if(EXISTS ${metainfo})
-    file(READ ${metainfo} text)
-    if(NOT text MATCHES "<id>${APPSTREAM_ID}</id>")
-        fail("the metadata file is not named after its id")
-    endif()
-    string(REGEX MATCH "<launchable type=\"desktop-id\">([^<]+)</launchable>" _ "${text}")
-    if(NOT CMAKE_MATCH_1 OR NOT EXISTS ${root}/usr/share/applications/${CMAKE_MATCH_1})
-        fail("the metadata launches \"${CMAKE_MATCH_1}\", which is not installed")
-    endif()
-    if(VERSION AND NOT text MATCHES "<release version=\"${VERSION}\"")
-        fail("the metadata has no release ${VERSION}")
-    endif()
-endif()
-
-if(failures)
-    message(FATAL_ERROR "The installed application is incomplete:${failures}")
-endif()
-message("Installed tree complete: ${installed}")
