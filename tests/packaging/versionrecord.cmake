@@ -1,8 +1,6 @@
-# What a file's properties show of the program file: its version record and
-# icon, compiled and read back by the MinGW resource compiler and compared
-# whole, and the icon's picture against the main window's.
-#   cmake -DRECORD=<rc> -DICON=<ico> -DPNG=<png> -DLICENSE=<file> -DCPP=<compiler>
-#         -DVERSION=<x.y.z> -DSCRATCH=<dir> -P versionrecord.cmake
+# What a file's properties show of the program file: its version record,
+# compiled and read back by the MinGW resource compiler and compared whole, and
+# its icon, compared with the main window's.
 include(${CMAKE_CURRENT_LIST_DIR}/../../cmake/shortversion.cmake)
 
 # The short version takes the minor number as two digits.
@@ -27,18 +25,16 @@ execute_process(COMMAND ${windres} --preprocessor=${CPP} --preprocessor-arg=-E
 execute_process(COMMAND ${windres} -J res -O rc ${SCRATCH}.res OUTPUT_VARIABLE record
     COMMAND_ERROR_IS_FATAL ANY)
 # The lines that say something; the image's pixels are compared below.
-string(REGEX REPLACE "/\\*[^*]*\\*/|0x[0-9a-f]+L, 1" "" record "${record}")
+string(REGEX REPLACE " ?/\\*[^*]*\\*/|0x[0-9a-f]+L, 1" "" record "${record}")
 string(REGEX MATCHALL "(LANGUAGE|FILE|PRODUCT|BLOCK \"0|VALUE|\"\\\\|[0-9]+ [0-9]+ +M)[^\n]*"
     lines "${record}")
 list(TRANSFORM lines STRIP)
-list(TRANSFORM lines REPLACE " +" " ")
 string(JOIN "\n" record ${lines})
 
 string(REGEX MATCH "^([0-9]+)\\.([0-9]+)\\.([0-9]+)$" _ ${VERSION})
 set(four "${CMAKE_MATCH_1}, ${CMAKE_MATCH_2}, ${CMAKE_MATCH_3}, 0")
 vr_short_version(short ${CMAKE_MATCH_1} ${CMAKE_MATCH_2})
 file(STRINGS ${LICENSE} copyright REGEX "^Copyright" LIMIT_COUNT 1)
-set(title "Vantorel Renamer")
 # Every resource in U.S. English; one icon, 32 x 32 in 256 colours; an
 # application for Windows NT, no debug, pre-release or patched build; one
 # string table, in U.S. English and Unicode as its translation entry says.
@@ -53,12 +49,12 @@ FILEOS 0x40004
 FILETYPE 0x1
 BLOCK \"040904B0\"
 VALUE \"CompanyName\", \"The Vantorel Renamer developers\"
-VALUE \"FileDescription\", \"${title}\"
+VALUE \"FileDescription\", \"Vantorel Renamer\"
 VALUE \"FileVersion\", \"${short}\"
-VALUE \"InternalName\", \"${title}\"
+VALUE \"InternalName\", \"Vantorel Renamer\"
 VALUE \"LegalCopyright\", \"${copyright}\"
-VALUE \"OriginalFilename\", \"${title}.exe\"
-VALUE \"ProductName\", \"${title}\"
+VALUE \"OriginalFilename\", \"Vantorel Renamer.exe\"
+VALUE \"ProductName\", \"Vantorel Renamer\"
 VALUE \"ProductVersion\", \"${short}\"
 VALUE \"Translation\", 0x409, 1200")
 if(NOT record STREQUAL expected)
