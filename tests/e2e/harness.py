@@ -6,7 +6,6 @@ happened, with its process group."""
 import atexit
 import contextlib
 import os
-import re
 import shutil
 import signal
 import subprocess
@@ -149,10 +148,6 @@ class Program:
         return box, wait_for("its text on the bus", lambda: "\n".join(
             name for window, role, name, _ in on_bus(self.process.pid)
             if window in ("alert", "dialog") and role == "label" and name))
-
-    def position(self, xid):
-        return tuple(map(int, re.search(r"Position: (-?\d+),(-?\d+)", xdotool(
-            "getwindowgeometry", xid)).groups()))
 
     def screenshot(self, xid, what):
         """Saves the window once it is drawn (shows more than one colour)."""
