@@ -20,8 +20,8 @@ file(GLOB deb ${SCRATCH}/package/*.deb)
 # xdg-utils.
 run(dpkg-deb --field ${deb} Package Version Architecture Maintainer Section Depends Recommends)
 if(NOT output MATCHES "^Package: vantorel-renamer\nVersion: ${VERSION}\nArchitecture: .+\n\
-Maintainer: [^\n]+ <[^@>\n]+@[^>\n]+>\nSection: utils\nDepends: libc6 [^\n]*, libqt6widgets6 \
-[^\n]*\nRecommends: xdg-utils\n$")
+Maintainer: [^\n]+ <[^@>\n]+@[^>\n]+>\nSection: utils\nDepends: ([^\n]*, )?libc6 [^\n]*, \
+libqt6widgets6 [^\n]*\nRecommends: xdg-utils\n$")
     message(FATAL_ERROR "Wrong control fields:\n${output}")
 endif()
 run(dpkg-deb --extract ${deb} ${root})
