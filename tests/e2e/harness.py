@@ -29,7 +29,8 @@ def wait_for(what, probe, timeout=5.0):
         except (OSError, subprocess.SubprocessError, RuntimeError) as caught:
             error = caught  # the bus or the server may lag behind the program
         time.sleep(0.05)
-    raise AssertionError(f"gave up after {timeout} s waiting for {what} ({error})")
+    raise AssertionError(f"gave up after {timeout} s waiting for {what}" +
+                         (f" (last error: {error})" if error else ""))
 
 
 _started = []
