@@ -141,6 +141,9 @@ vr_windows_build() {
     local qt=$1
     if [ ! -f "$VR_WINDOWS_BUILD/build.ninja" ] ||
         ! grep -qxF "CMAKE_PREFIX_PATH:UNINITIALIZED=$qt" "$VR_WINDOWS_BUILD/CMakeCache.txt"; then
+        # Another Qt may be for another target, and CMake keeps the compilers
+        # a folder was first configured with: start that folder's cache afresh.
+        rm -rf "$VR_WINDOWS_BUILD/CMakeCache.txt" "$VR_WINDOWS_BUILD/CMakeFiles"
         cmake -S "$VR_ROOT" -B "$VR_WINDOWS_BUILD" -G Ninja -DVR_WERROR=ON \
             -DCMAKE_BUILD_TYPE=Release \
             -DCMAKE_TOOLCHAIN_FILE="$VR_MINGW_TOOLCHAIN" \
