@@ -658,6 +658,7 @@ private slots:
                  QStringList(expected.isEmpty() ? 2 : 0, "The text editor could not be started."));
         if (!expected.isEmpty())
             QCOMPARE(started, QList<QStringList>({expected, expected}));
+        QVERIFY(window().isEnabled());
     }
 
     // The close box ends the program, with the viewer and the About window
