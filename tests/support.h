@@ -1,11 +1,7 @@
 #pragma once
 
-#include <QByteArray>
 #include <QDir>
 #include <QFile>
-#include <QObject>
-#include <QString>
-#include <QStringList>
 
 inline bool writeFile(const QString &path, const QByteArray &bytes)
 {
