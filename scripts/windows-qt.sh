@@ -138,11 +138,10 @@ VR_WINE_PACKAGES=(wine64 wine32:i386 xclip xdotool x11-utils xvfb imagemagick)
 # Configures (once, and again when the Qt for Windows in use changes) and
 # builds the Windows program, its deployed folder and zip, and its tests.
 vr_windows_build() {
-    local qt=$1
-    if [ ! -f "$VR_WINDOWS_BUILD/build.ninja" ] ||
-        ! grep -qxF "CMAKE_PREFIX_PATH:UNINITIALIZED=$qt" "$VR_WINDOWS_BUILD/CMakeCache.txt"; then
-        # Another Qt may be for another target, and CMake keeps the compilers
-        # a folder was first configured with: start that folder's cache afresh.
+    local qt=$1 configured="$VR_WINDOWS_BUILD/vr-configured-for"
+    # Another Qt may be for another target, and CMake keeps the compilers a
+    # folder was first configured with: such a folder is configured afresh.
+    if [ ! -f "$VR_WINDOWS_BUILD/build.ninja" ] || [ "$(cat "$configured" 2>/dev/null)" != "$qt" ]; then
         rm -rf "$VR_WINDOWS_BUILD/CMakeCache.txt" "$VR_WINDOWS_BUILD/CMakeFiles"
         cmake -S "$VR_ROOT" -B "$VR_WINDOWS_BUILD" -G Ninja -DVR_WERROR=ON \
             -DCMAKE_BUILD_TYPE=Release \
@@ -150,6 +149,7 @@ vr_windows_build() {
             -DCMAKE_PREFIX_PATH="$qt" \
             -DQT_HOST_PATH=/usr -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake ||
             return 1
+        echo "$qt" >"$configured"
     fi
     nice cmake --build "$VR_WINDOWS_BUILD"
 }
