@@ -47,8 +47,10 @@ done
 export DISPLAY=":$(head -n1 "$display")"
 (
     flock 9
-    if [ ! -f "$WINEPREFIX/system.reg" ]; then
-        echo "Creating the Wine prefix $WINEPREFIX (once per build folder)" >&2
+    # A prefix made before Wine could run 32-bit programs cannot run them.
+    if [ ! -f "$WINEPREFIX/drive_c/windows/syswow64/kernel32.dll" ]; then
+        echo "Making the Wine prefix $WINEPREFIX (once per build folder)" >&2
+        [ ! -f "$WINEPREFIX/system.reg" ] || rm -rf "$WINEPREFIX"
         "$wine" wineboot -i >"$WINEPREFIX.log" 2>&1
     fi
     # No window manager runs here, and Wine waits two seconds for one each time

@@ -157,8 +157,11 @@ class Windows(Scenarios, harness.Case):
     def setUpClass(cls):
         harness.start_session(buses=False)
         cls.wine = harness.wine()
-        if not os.path.exists(os.path.join(cls.env["WINEPREFIX"], "system.reg")):
-            os.makedirs(cls.env["WINEPREFIX"], exist_ok=True)
+        # A prefix made before Wine could run 32-bit programs cannot run them.
+        prefix = cls.env["WINEPREFIX"]
+        if not os.path.exists(prefix + "/drive_c/windows/syswow64/kernel32.dll"):
+            shutil.rmtree(prefix, ignore_errors=True)
+            os.makedirs(prefix)
             harness.start([cls.wine, "wineboot", "-i"], "wineboot.log",
                           env={**os.environ, **cls.env}).wait(240)
 
