@@ -129,9 +129,7 @@ private slots:
 
     void init()
     {
-#ifdef _WIN32
-        QVERIFY(QDir("c:/Program Files (x86)/Quenmark").removeRecursively());
-#endif
+        QDir("c:/Program Files (x86)/Quenmark").removeRecursively(); // a no-op but on Windows
         QDir(levels).removeRecursively();
         QVERIFY(QDir().mkpath(levels));
         levels = QFileInfo(levels).canonicalFilePath(); // as the system spells it
@@ -506,7 +504,6 @@ private slots:
         QVERIFY(about.windowIcon().isNull() ||
                 about.windowIcon().cacheKey() == QApplication::windowIcon().cacheKey());
         QCOMPARE(child<QLabel>(about, "picIcon")->pixmap().size(), QSize(32, 32));
-        QVERIFY(child<QPushButton>(about, "cmdOK")->isDefault());
         for (qreal ratio : {1.0, 2.0}) {
             const QPixmap banner = windowing::picture(":/images/banner.png", {350, 128}, ratio);
             QCOMPARE(banner.size(), QSize(350, 128) * ratio);
