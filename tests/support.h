@@ -16,13 +16,6 @@ inline QByteArray readFile(const QString &path)
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
 }
 
-// The names in a folder, sorted, without "." and "..".
-inline QStringList entries(const QString &folder)
-{
-    return QDir(folder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden,
-                                  QDir::Name);
-}
-
 // A control of a window by its name; a missing one ends the test run.
 template <class T> T *child(QObject &parent, const char *name)
 {
