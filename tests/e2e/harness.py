@@ -1,7 +1,6 @@
 """Drives the built program from outside, as a user does: real key presses and
 clicks (xdotool) on an X server of the run's own, windows found by title. Every
-wait has a deadline; every process started here ends with the run, with its
-process group."""
+wait has a deadline; every process started here ends with the run, and its group."""
 
 import atexit
 import contextlib
@@ -88,24 +87,24 @@ def start_session(buses):
 
 
 def on_bus(pid):
-    """What a screen reader learns of the program: (window role, role, name,
-    focused) of each showing control."""
+    """What a screen reader learns of the program: (window role, role, name) of
+    each showing control."""
     import gi
     gi.require_version("Atspi", "2.0")
     from gi.repository import Atspi
     Atspi.set_timeout(2000, 5000)  # a hung program fails a wait, not the run
 
-    def children(node):
+    def shown(node):
         return [c for c in map(node.get_child_at_index, range(node.get_child_count()))
                 if c and c.get_state_set().contains(Atspi.StateType.SHOWING)]
 
     def walk(node):
-        for child in children(node):
-            yield child.get_role_name(), child.get_name(), \
-                child.get_state_set().contains(Atspi.StateType.FOCUSED)
+        for child in shown(node):
+            yield child
             yield from walk(child)
-    apps = [a for a in children(Atspi.get_desktop(0)) if a.get_process_id() == pid]
-    return [(w.get_role_name(), *c) for a in apps for w in children(a) for c in walk(w)]
+    apps = [a for a in shown(Atspi.get_desktop(0)) if a.get_process_id() == pid]
+    return [(w.get_role_name(), c.get_role_name(), c.get_name())
+            for a in apps for w in shown(a) for c in walk(w)]
 
 
 class Case(unittest.TestCase):
@@ -128,9 +127,8 @@ class Case(unittest.TestCase):
         self.shots, self.shot_name, ours = 0, name or self.name, {**self.env, **(env or {})}
         env = {k: v for k, v in {**os.environ, **ours}.items()
                if v is not None and not (k.startswith("QT_") and k not in ours)}
-        program = [os.environ["VR_PROGRAM"]]
-        self.process = start([self.wine, *program] if self.wine else program,
-                             self.shot_name + ".log", cwd=self.start_folder, env=env)
+        program = ([self.wine] if self.wine else []) + [os.environ["VR_PROGRAM"]]
+        self.process = start(program, self.shot_name + ".log", cwd=self.start_folder, env=env)
         self.main = self.window(TITLE, timeout=60 if self.wine else 10)
 
     def windows(self, title):
@@ -169,7 +167,7 @@ class Case(unittest.TestCase):
         if self.wine:  # ----, title, ----, text, ----, buttons, ----
             return box, self.copy(box).split("-" * 27)[2].strip("\n")
         return box, wait_for("its text on the bus", lambda: "\n".join(
-            name for window, role, name, _ in on_bus(self.process.pid)
+            name for window, role, name in on_bus(self.process.pid)
             if window in ("alert", "dialog") and role == "label" and name))
 
     def screenshot(self, xid, what):

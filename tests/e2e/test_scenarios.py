@@ -1,7 +1,7 @@
 """The program as a user meets it, the Windows program under Wine; what the widget
 tests see in-process is checked here along one rename only. One scenario:
-python3 -m unittest test_scenarios.Native.test_startup, with VR_PROGRAM the program
-file, VR_SCREENSHOTS the pictures' folder (the logs and the Wine prefix beside it)."""
+python3 test_scenarios.py Native.test_startup, with VR_PROGRAM the program file,
+VR_SCREENSHOTS the pictures' folder (the logs and the Wine prefix beside it)."""
 
 import os
 import re
@@ -131,15 +131,12 @@ class Windows(Scenarios, harness.Case):
     @classmethod
     def setUpClass(cls):
         harness.start_session(buses=False)
+        env = {**os.environ, **cls.env}
         if not os.path.exists(os.path.join(cls.env["WINEPREFIX"], "system.reg")):
             os.makedirs(cls.env["WINEPREFIX"], exist_ok=True)
-            harness.start([cls.wine, "wineboot", "-i"], "wineboot.log",
-                          env={**os.environ, **cls.env}).wait(240)
-
-    @classmethod
-    def tearDownClass(cls):
-        harness.run(shutil.which("wineserver") or "/usr/lib/wine/wineserver", "-k",
-                    env={**os.environ, **cls.env})
+            harness.start([cls.wine, "wineboot", "-i"], "wineboot.log", env=env).wait(240)
+        cls.addClassCleanup(harness.run, shutil.which("wineserver") or "/usr/lib/wine/wineserver",
+                            "-k", env=env)
 
     def setUp(self):
         super().setUp()
