@@ -114,9 +114,7 @@ class Case(unittest.TestCase):
 
     def setUp(self):
         self.name = self.id().rsplit(".", 1)[-1].removeprefix("test_")
-        self.home = tempfile.mkdtemp(prefix="vr-e2e-")
-        self.start_folder = os.path.join(self.home, "start")
-        os.makedirs(self.start_folder)
+        self.home = tempfile.mkdtemp(prefix="vr-e2e-")  # the program starts there too
         self.session = len(_started)
 
     def tearDown(self):
@@ -128,7 +126,7 @@ class Case(unittest.TestCase):
         env = {k: v for k, v in {**os.environ, **ours}.items()
                if v is not None and not (k.startswith("QT_") and k not in ours)}
         program = ([self.wine] if self.wine else []) + [os.environ["VR_PROGRAM"]]
-        self.process = start(program, self.shot_name + ".log", cwd=self.start_folder, env=env)
+        self.process = start(program, self.shot_name + ".log", cwd=self.home, env=env)
         self.main = self.window(TITLE, timeout=60 if self.wine else 10)
 
     def windows(self, title):
