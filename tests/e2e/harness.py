@@ -1,7 +1,6 @@
 """Drives the built program from outside, as a user does: real key presses and
 clicks (xdotool) on an X server of the run's own, windows found by title. Every
-wait has a deadline; every process started here ends with the run, whatever
-happened, with its process group."""
+wait has a deadline; every process started here ends with the run, and its group."""
 
 import atexit
 import contextlib
@@ -16,12 +15,12 @@ import unittest
 TITLE = "Vantorel Renamer"
 SHOTS = os.environ.get("VR_SCREENSHOTS", os.path.abspath("e2e-screenshots"))
 LOGS = os.path.join(os.path.dirname(SHOTS), "e2e-logs")
+_started = []
 
 
 def wait_for(what, probe, timeout=5.0):
     """Polls probe until it returns something true and returns that."""
-    deadline = time.monotonic() + timeout
-    error = None
+    deadline, error = time.monotonic() + timeout, None
     while time.monotonic() < deadline:
         try:
             if value := probe():
@@ -29,11 +28,7 @@ def wait_for(what, probe, timeout=5.0):
         except (OSError, subprocess.SubprocessError, RuntimeError) as caught:
             error = caught  # the bus or the server may lag behind the program
         time.sleep(0.05)
-    raise AssertionError(f"gave up after {timeout} s waiting for {what}" +
-                         (f" (last error: {error})" if error else ""))
-
-
-_started = []
+    raise AssertionError(f"gave up after {timeout} s waiting for {what} (last error: {error})")
 
 
 def start(args, log, **kwargs):
@@ -62,6 +57,12 @@ def xdotool(*args):
     return run("xdotool", *args)
 
 
+def write(path, data):
+    os.makedirs(os.path.dirname(path), exist_ok=True)
+    with open(path, "wb") as file:
+        file.write(data)
+
+
 def start_session(buses):
     """An X server (and the buses) of the run's own, unless there is a display.
     A test runner's own timeout ends the run normally, and all it started."""
@@ -69,10 +70,10 @@ def start_session(buses):
     for folder in (SHOTS, LOGS):
         os.makedirs(folder, exist_ok=True)
     if not os.environ.get("DISPLAY"):
-        read_end, write_end = os.pipe()
+        read_end, write_end = os.pipe()  # the read end stays open: Xvfb must never find it closed
         start(["Xvfb", "-displayfd", str(write_end), "-screen", "0", "1024x768x24", "-dpi",
                "96", "-nolisten", "tcp", "-noreset"], "xvfb.log", pass_fds=(write_end,))
-        os.close(write_end)  # the read end stays open: Xvfb must never find it closed
+        os.close(write_end)
         os.environ["DISPLAY"] = ":" + os.read(read_end, 64).decode().strip()
     if buses:
         bus = start(["dbus-daemon", "--session", "--nofork", "--print-address=1"],
@@ -86,35 +87,47 @@ def start_session(buses):
 
 
 def on_bus(pid):
-    """What a screen reader learns of the program: (window role, role, name,
-    focused) of each showing control."""
+    """What a screen reader learns of the program: (window role, role, name) of
+    each showing control."""
     import gi
     gi.require_version("Atspi", "2.0")
     from gi.repository import Atspi
     Atspi.set_timeout(2000, 5000)  # a hung program fails a wait, not the run
 
-    def children(node):
+    def shown(node):
         return [c for c in map(node.get_child_at_index, range(node.get_child_count()))
                 if c and c.get_state_set().contains(Atspi.StateType.SHOWING)]
 
     def walk(node):
-        for child in children(node):
-            yield child.get_role_name(), child.get_name(), \
-                child.get_state_set().contains(Atspi.StateType.FOCUSED)
+        for child in shown(node):
+            yield child
             yield from walk(child)
-    apps = [a for a in children(Atspi.get_desktop(0)) if a.get_process_id() == pid]
-    return [(w.get_role_name(), *c) for a in apps for w in children(a) for c in walk(w)]
+    apps = [a for a in shown(Atspi.get_desktop(0)) if a.get_process_id() == pid]
+    return [(w.get_role_name(), c.get_role_name(), c.get_name())
+            for a in apps for w in shown(a) for c in walk(w)]
 
 
-class Program:
-    """The program file started as a user starts it, or under a Wine loader."""
+class Case(unittest.TestCase):
+    """A scenario in a scratch home: starts the program file as a user does, or
+    under Wine, and ends whatever it started."""
+    wine = None
 
-    def __init__(self, path, cwd, name, env, wine=None):
-        self.name, self.shots, self.wine = name, 0, wine
-        env = {k: v for k, v in {**os.environ, **env}.items()
-               if v is not None and not (k.startswith("QT_") and k not in env)}
-        self.process = start([wine, path] if wine else [path], name + ".log", cwd=cwd, env=env)
-        self.main = self.window(TITLE, timeout=60 if wine else 10)
+    def setUp(self):
+        self.name = self.id().rsplit(".", 1)[-1].removeprefix("test_")
+        self.home = tempfile.mkdtemp(prefix="vr-e2e-")  # the program starts there too
+        self.session = len(_started)
+
+    def tearDown(self):
+        end(*_started[self.session:])
+        shutil.rmtree(self.home, ignore_errors=True)
+
+    def start(self, env=None, name=None):
+        self.shots, self.shot_name, ours = 0, name or self.name, {**self.env, **(env or {})}
+        env = {k: v for k, v in {**os.environ, **ours}.items()
+               if v is not None and not (k.startswith("QT_") and k not in ours)}
+        program = ([self.wine] if self.wine else []) + [os.environ["VR_PROGRAM"]]
+        self.process = start(program, self.shot_name + ".log", cwd=self.home, env=env)
+        self.main = self.window(TITLE, timeout=60 if self.wine else 10)
 
     def windows(self, title):
         if self.process.poll() is not None:
@@ -124,7 +137,12 @@ class Program:
     def window(self, title, timeout=10.0):
         return wait_for(f"a window titled {title!r}", lambda: self.windows(title), timeout)[0]
 
-    def wait_closed(self, xid):
+    def open(self, keys, title):
+        self.key(*keys)
+        return self.window(title)
+
+    def close(self, xid):
+        self.key("Return", window=xid)
         wait_for(f"window {xid} to close", lambda: xid not in xdotool(
             "search", "--onlyvisible", "--name", "."))
 
@@ -147,38 +165,12 @@ class Program:
         if self.wine:  # ----, title, ----, text, ----, buttons, ----
             return box, self.copy(box).split("-" * 27)[2].strip("\n")
         return box, wait_for("its text on the bus", lambda: "\n".join(
-            name for window, role, name, _ in on_bus(self.process.pid)
+            name for window, role, name in on_bus(self.process.pid)
             if window in ("alert", "dialog") and role == "label" and name))
 
     def screenshot(self, xid, what):
         """Saves the window once it is drawn (shows more than one colour)."""
         self.shots += 1
-        path = os.path.join(SHOTS, f"{self.name}-{self.shots:02d}-{what}.png")
+        path = os.path.join(SHOTS, f"{self.shot_name}-{self.shots:02d}-{what}.png")
         wait_for(f"window {xid} drawn", lambda: int(run(
             "convert", "x:" + xid, "-write", path, "-format", "%k", "info:") or 0) > 1)
-
-
-def wine():
-    """Wine's loader; the Windows program is a 32-bit one."""
-    return shutil.which("wine") or "/usr/lib/wine/wine"
-
-
-def write(path, data):
-    os.makedirs(os.path.dirname(path), exist_ok=True)
-    with open(path, "wb") as file:
-        file.write(data)
-
-
-class Case(unittest.TestCase):
-    """A scenario in a scratch home, ending whatever it started."""
-
-    def setUp(self):
-        self.name = self.id().rsplit(".", 1)[-1].removeprefix("test_")
-        self.home = tempfile.mkdtemp(prefix="vr-e2e-")
-        self.start_folder = os.path.join(self.home, "start")
-        os.makedirs(self.start_folder)
-        self.session = len(_started)
-
-    def tearDown(self):
-        end(*_started[self.session:])
-        shutil.rmtree(self.home, ignore_errors=True)

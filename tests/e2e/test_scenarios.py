@@ -1,7 +1,7 @@
 """The program as a user meets it, the Windows program under Wine; what the widget
 tests see in-process is checked here along one rename only. One scenario:
-python3 -m unittest test_scenarios.Native.test_startup, with VR_PROGRAM the program
-file, VR_SCREENSHOTS the pictures' folder, VR_WINEPREFIX the Wine prefix."""
+python3 test_scenarios.py Native.test_startup, with VR_PROGRAM the program file,
+VR_SCREENSHOTS the pictures' folder (the logs and the Wine prefix beside it)."""
 
 import os
 import re
@@ -9,7 +9,7 @@ import shutil
 import unittest
 
 import harness
-from harness import TITLE, wait_for, write
+from harness import TITLE, wait_for, write, xdotool
 
 ABOUT = "About " + TITLE
 VIEWER = "Renames done in this program. "
@@ -21,57 +21,46 @@ TO_ABOUT = ("alt", "Right", "Down", "Down", "Return")  # Help > About
 class Scenarios:
     """What both programs do alike."""
 
-    def open(self, keys, title):
-        self.program.key(*keys)
-        return self.program.window(title)
-
     def test_startup(self):
-        """A rename, then About and the viewer, from the program's start."""
-        for folder in (self.levels, self.start_folder):
-            for ext in ("DAT", "HDR", "VER", "INF"):
-                write(os.path.join(folder, "levl2131." + ext), ext.encode())
-        # A log as the game writes it: CR LF line ends, Windows-1252 text.
+        """A rename in the game's levels folder (not in the folder the program
+        started in), then About and the viewer of a log as the game writes it."""
+        for ext in ("DAT", "HDR", "VER", "INF"):
+            write(os.path.join(self.levels, "levl2131." + ext), ext.encode())
         write(os.path.join(self.levels, "Renames.txt"),
               "café 2131 -> 2001\r\nsecond – “quoted”\r\n".encode("cp1252"))
-        p = self.start()
-        p.screenshot(p.main, "main")
-        self.started(p)
-        # Six Tabs on from the source number box, where the focus starts: Rename.
-        p.key(*["Tab"] * 6, "space")
+        self.start()
+        self.screenshot(self.main, "main")
+        self.key(*["Tab"] * 6, "space")  # from the source number box to Rename
         for ext in ("DAT", "HDR", "VER"):
-            box, text = p.message()
+            box, text = self.message()
             self.assertEqual(text, f"Rename levl2131.{ext} to levl2001.{ext} OK")
-            p.screenshot(box, "message")
-            p.key("Return", window=box)
-            p.wait_closed(box)
-        # In the game's levels folder, not in the folder the program started in.
+            self.screenshot(box, "message")
+            self.close(box)
         self.assertEqual(sorted(os.listdir(self.levels)), [
             "Renames.txt", "levl2001.DAT", "levl2001.HDR", "levl2001.VER", "levl2131.INF"])
-        self.assertEqual(len(os.listdir(self.start_folder)), 4)
         about = self.open(TO_ABOUT, ABOUT)
-        p.screenshot(about, "about")
-        p.key("Return", window=about)
-        p.wait_closed(about)
+        self.screenshot(about, "about")
+        self.close(about)
         viewer = self.open(TO_VIEWER, VIEWER)
-        p.screenshot(viewer, "viewer")
-        p.key("space", window=viewer)  # the focus starts on "Refreash"
-        harness.xdotool("mousemove", "--window", viewer, "100", "120", "click", "1")
-        p.key("ctrl+a", window=viewer)
-        self.assertEqual(p.copy(viewer), "café 2131 -> 2001\nsecond – “quoted”\n")
-        p.screenshot(viewer, "log")
+        self.screenshot(viewer, "viewer")
+        self.key("space", window=viewer)  # the focus starts on "Refreash"
+        xdotool("mousemove", "--window", viewer, "100", "120", "click", "1")
+        self.key("ctrl+a", window=viewer)
+        self.assertEqual(self.copy(viewer), "café 2131 -> 2001\nsecond – “quoted”\n")
+        self.screenshot(viewer, "log")
 
     def test_exit(self):
         """Exit, the button (seven Tabs on) and the menu item (the last of
         File), ends the program with status 0 while every window is open."""
         for keys in ((*["Tab"] * 7, "space"), ("alt", "Down", "Up", "Return")):
-            p = self.start()
+            self.start()
             for to, title in ((TO_VIEWER, VIEWER), (TO_ABOUT, ABOUT)):
                 self.open(to, title)
                 # The main window to the front, as a user clicks its banner.
-                harness.xdotool("windowraise", p.main, "mousemove", "--window", p.main, "180", "60",
-                                "click", "1")
-            p.key(*keys)
-            self.assertEqual(p.process.wait(10), 0)
+                xdotool("windowraise", self.main, "mousemove", "--window", self.main, "180", "60",
+                        "click", "1")
+            self.key(*keys)
+            self.assertEqual(self.process.wait(10), 0)
 
 
 class Native(Scenarios, harness.Case):
@@ -85,45 +74,34 @@ class Native(Scenarios, harness.Case):
     def setUp(self):
         super().setUp()
         # Without WINEPREFIX the program finds the game through the home.
+        self.env = {**self.env, "HOME": self.home, "XDG_RUNTIME_DIR": self.home}
         self.levels = os.path.join(self.home, ".local", "share", "Steam", "steamapps",
                                    "compatdata", "20", "pfx", LEVELS)
 
-    def start(self, env=None, name=None):
-        env = {**self.env, "HOME": self.home, "XDG_RUNTIME_DIR": self.home, **(env or {})}
-        self.program = harness.Program(os.environ["VR_PROGRAM"], self.start_folder,
-                                       name or self.name, env)
-        return self.program
-
-    def started(self, p):
-        # A screen reader learns where the focus is.
-        wait_for("the focus on the bus", lambda: ("frame", "text", "Rename Levl", True) in
-                 harness.on_bus(p.process.pid))
-        # A fixed size, without a maximize button, as a window manager reads it:
-        # the form's 365 x 290 pixels and the menu bar.
-        hints = harness.run("xprop", "-id", p.main)
+    def test_window_manager(self):
+        """The main window has a fixed size (the form's 365 x 290 pixels and the
+        menu bar) and no maximize button, as a window manager reads it; "Program"
+        and "About" bring back a window that the user minimized or that sits on
+        another workspace, restored and in front."""
+        harness.start(["openbox", "--sm-disable"], "openbox.log")
+        wait_for("the window manager", lambda: "window id" in harness.run(
+            "xprop", "-root", "_NET_SUPPORTING_WM_CHECK"), 10)
+        self.start()
+        hints = harness.run("xprop", "-id", self.main)
         self.assertEqual(re.findall(r"program specified m..imum size: (.*)", hints),
                          ["365 by 308"] * 2)
         motif = [int(f, 16) for f in re.search(r"_MOTIF_WM_HINTS.* = (.*)", hints)[1].split(",")]
         self.assertTrue(motif[0] & 0x2 and not motif[2] & 0x40, "a maximize button")
-
-    def test_window_manager(self):
-        """"Program" and "About" bring back a window that the user minimized
-        or that sits on another workspace, restored and in front."""
-        harness.start(["openbox", "--sm-disable"], "openbox.log")
-        wait_for("the window manager", lambda: "window id" in harness.run(
-            "xprop", "-root", "_NET_SUPPORTING_WM_CHECK"), 10)
-        p = self.start()
-        about = self.open(TO_ABOUT, ABOUT)
-        harness.xdotool("set_desktop_for_window", about, "1")
-        wait_for("About away", lambda: harness.xdotool("get_desktop_for_window", about) == "1\n")
-        self.open(TO_ABOUT, ABOUT)
-        wait_for("About in front", lambda: harness.xdotool("getactivewindow") == about + "\n")
-        viewer = self.open(TO_VIEWER, VIEWER)
-        harness.xdotool("windowminimize", viewer)
-        wait_for("the viewer minimized", lambda: "Iconic" in harness.run("xprop", "-id", viewer))
-        self.open(TO_VIEWER, VIEWER)
-        wait_for("the viewer in front", lambda: harness.xdotool("getactivewindow") == viewer + "\n")
-        p.screenshot(viewer, "restored")
+        for keys, title, away, state in (
+                (TO_ABOUT, ABOUT, ("set_desktop_for_window", "1"), "_NET_WM_DESKTOP.* = 1"),
+                (TO_VIEWER, VIEWER, ("windowminimize",), "Iconic")):
+            window = self.open(keys, title)
+            xdotool(away[0], window, *away[1:])
+            wait_for(f"{title!r} away", lambda: re.search(state, harness.run(
+                "xprop", "-id", window)))
+            self.assertEqual(self.open(keys, title), window)
+            wait_for(f"{title!r} in front", lambda: xdotool("getactivewindow") == window + "\n")
+        self.screenshot(window, "restored")
 
     def test_looks(self):
         """Every window at scale 1 and 2 in three desktop looks, with the font
@@ -135,54 +113,37 @@ class Native(Scenarios, harness.Case):
         for look, kdeglobals in (("default", ""), ("large_font", large), ("dark", dark)):
             write(os.path.join(config, "kdeglobals"), kdeglobals.encode())
             for scale in ("1", "2"):
-                p = self.start({"QT_SCALE_FACTOR": scale, "XDG_CONFIG_HOME": config,
-                                "XDG_CURRENT_DESKTOP": "KDE", "KDE_SESSION_VERSION": "5"},
-                               f"looks_{look}-x{scale}")
-                p.screenshot(p.main, "main")
-                windows = [p.main]
+                self.start({"QT_SCALE_FACTOR": scale, "XDG_CONFIG_HOME": config,
+                            "XDG_CURRENT_DESKTOP": "KDE", "KDE_SESSION_VERSION": "5"},
+                           f"looks_{look}-x{scale}")
+                self.screenshot(self.main, "main")
                 for keys, title in ((TO_VIEWER, VIEWER), (TO_ABOUT, ABOUT)):
-                    windows.append(self.open(keys, title))
-                    p.screenshot(windows[-1], title.split()[0].lower())
-                shown = "".join(harness.xdotool("getwindowgeometry", xid) for xid in windows)
-                self.assertNotRegex(shown, r"Position: -|Position: \d+,-", "off the screen")
-                harness.end(p.process)
+                    self.screenshot(self.open(keys, title), title.split()[0].lower())
+                harness.end(self.process)
 
 
 class Windows(Scenarios, harness.Case):
     """The deployed program file under Wine, as a player on Linux starts it."""
-    env = {"WINEPREFIX": os.environ.get("VR_WINEPREFIX"), "WINEDEBUG": "-all",
-           "WINEDLLOVERRIDES": "mscoree,mshtml=", "LC_ALL": "C.UTF-8"}
+    env = {"WINEPREFIX": os.path.join(os.path.dirname(harness.SHOTS), "e2e-prefix"),
+           "WINEDEBUG": "-all", "WINEDLLOVERRIDES": "mscoree,mshtml=", "LC_ALL": "C.UTF-8"}
+    wine = shutil.which("wine") or "/usr/lib/wine/wine"  # the program is a 32-bit one
 
     @classmethod
     def setUpClass(cls):
         harness.start_session(buses=False)
-        cls.wine = harness.wine()
+        env, prefix = {**os.environ, **cls.env}, cls.env["WINEPREFIX"]
         # A prefix made before Wine could run 32-bit programs cannot run them.
-        prefix = cls.env["WINEPREFIX"]
         if not os.path.exists(prefix + "/drive_c/windows/syswow64/kernel32.dll"):
             shutil.rmtree(prefix, ignore_errors=True)
             os.makedirs(prefix)
-            harness.start([cls.wine, "wineboot", "-i"], "wineboot.log",
-                          env={**os.environ, **cls.env}).wait(240)
-
-    @classmethod
-    def tearDownClass(cls):
-        harness.run(shutil.which("wineserver") or "/usr/lib/wine/wineserver", "-k",
-                    env={**os.environ, **cls.env})
+            harness.start([cls.wine, "wineboot", "-i"], "wineboot.log", env=env).wait(240)
+        cls.addClassCleanup(harness.run, shutil.which("wineserver") or "/usr/lib/wine/wineserver",
+                            "-k", env=env)
 
     def setUp(self):
         super().setUp()
-        shutil.rmtree(os.path.join(self.env["WINEPREFIX"], "drive_c", "Program Files",
-                                   "Quenmark"), ignore_errors=True)
         self.levels = os.path.join(self.env["WINEPREFIX"], LEVELS)
-
-    def start(self):
-        self.program = harness.Program(os.environ["VR_PROGRAM"], self.start_folder, self.name,
-                                       self.env, self.wine)
-        return self.program
-
-    def started(self, p):
-        pass
+        shutil.rmtree(os.path.dirname(os.path.dirname(self.levels)), ignore_errors=True)
 
 
 if __name__ == "__main__":

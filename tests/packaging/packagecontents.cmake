@@ -1,7 +1,6 @@
-# Checks that the Debian package, built by CPack from the install rules, installs
-# a complete desktop application: its control fields, and every file with its
-# mode (icons with their size) and what the desktop entry and metadata name,
-# compared whole with the one listing a desktop needs.
+# The Debian package, built by CPack from the install rules, installs a complete
+# desktop application: its control fields; every file with its mode, the icons'
+# sizes and what the desktop entry and metadata name, compared whole.
 function(run)
     execute_process(COMMAND ${ARGN} OUTPUT_VARIABLE output COMMAND_ERROR_IS_FATAL ANY)
     set(output "${output}" PARENT_SCOPE)
@@ -26,23 +25,16 @@ libqt6widgets6 [^\n]*\nRecommends: xdg-utils\n$")
 endif()
 run(dpkg-deb --extract ${deb} ${root})
 
-run(find ${root} -type f -printf "%P %m\n")
-string(STRIP "${output}" files)
-string(REPLACE "\n" ";" files "${files}")
-list(SORT files)
-set(listing "")
-foreach(file IN LISTS files)
-    if(file MATCHES "^(usr/share/icons/.*\\.png) ")
-        run(identify -format %wx%h ${root}/${CMAKE_MATCH_1})
-        string(APPEND file " ${output}")
-    endif()
-    string(APPEND listing "${file}\n")
-endforeach()
+run(find ${root} -type f -printf "%P %m\n" COMMAND env LC_ALL=C sort)
+set(files "${output}")
+file(GLOB pngs ${root}/usr/share/icons/hicolor/*/apps/*.png)
+run(identify -format "%wx%h " ${pngs})
+string(STRIP "${output}" sizes)
 file(STRINGS ${root}/usr/share/applications/vantorel-renamer.desktop entry REGEX "^(Exec|Icon)=")
 file(STRINGS ${root}/usr/share/metainfo/${APPSTREAM_ID}.metainfo.xml metadata
     REGEX "<id>|<launchable|<release ")
 list(TRANSFORM metadata REPLACE "^ +| date=.*" "")
-string(JOIN "\n" names ${entry} ${metadata})
+string(JOIN "\n" listing "${files}icon sizes: ${sizes}" ${entry} ${metadata})
 set(icons usr/share/icons/hicolor)
 set(doc usr/share/doc/vantorel-renamer)
 set(expected "usr/bin/vantorel-renamer 755
@@ -51,19 +43,20 @@ ${doc}/changelog.gz 644
 ${doc}/copyright 644
 ${doc}/screenshots/main-window.png 644
 ${doc}/screenshots/viewer.png 644
-${icons}/128x128/apps/vantorel-renamer.png 644 128x128
-${icons}/256x256/apps/vantorel-renamer.png 644 256x256
-${icons}/32x32/apps/vantorel-renamer.png 644 32x32
-${icons}/48x48/apps/vantorel-renamer.png 644 48x48
-${icons}/64x64/apps/vantorel-renamer.png 644 64x64
+${icons}/128x128/apps/vantorel-renamer.png 644
+${icons}/256x256/apps/vantorel-renamer.png 644
+${icons}/32x32/apps/vantorel-renamer.png 644
+${icons}/48x48/apps/vantorel-renamer.png 644
+${icons}/64x64/apps/vantorel-renamer.png 644
 ${icons}/scalable/apps/vantorel-renamer.svg 644
 usr/share/man/man1/vantorel-renamer.1.gz 644
 usr/share/metainfo/${APPSTREAM_ID}.metainfo.xml 644
+icon sizes: 128x128 256x256 32x32 48x48 64x64
 Exec=vantorel-renamer
 Icon=vantorel-renamer
 <id>${APPSTREAM_ID}</id>
 <launchable type=\"desktop-id\">vantorel-renamer.desktop</launchable>
 <release version=\"${VERSION}\"")
-if(NOT "${listing}${names}" STREQUAL expected)
-    message(FATAL_ERROR "Installed:\n${listing}${names}\nExpected:\n${expected}")
+if(NOT listing STREQUAL expected)
+    message(FATAL_ERROR "Installed:\n${listing}\nExpected:\n${expected}")
 endif()

@@ -1,14 +1,10 @@
-# The shipped program file is a 32-bit one that asks for no execution level:
-# only such a program does Windows give the game's view of Program Files (file
-# virtualization), so that its renames act on the level files the game sees.
+# The shipped program file is a 32-bit one whose manifest (plain XML inside the
+# file) asks for no execution level, not even asInvoker: only such a program
+# does Windows give the game's view of Program Files (file virtualization), so
+# that its renames act on the level files the game sees.
 # Run with cmake -DOBJDUMP=... -DPROGRAM=... -P.
-execute_process(COMMAND ${OBJDUMP} -f ${PROGRAM} OUTPUT_VARIABLE header RESULT_VARIABLE failed)
-if(failed OR NOT header MATCHES "file format pei-i386")
-    message(FATAL_ERROR "Not a 32-bit Windows program:\n${header}")
-endif()
-# A manifest is plain XML inside the file; an execution level, even asInvoker,
-# turns virtualization off.
+execute_process(COMMAND ${OBJDUMP} -f ${PROGRAM} OUTPUT_VARIABLE header)
 file(STRINGS ${PROGRAM} levels REGEX "requestedExecutionLevel|trustInfo")
-if(levels)
-    message(FATAL_ERROR "The program's manifest asks for an execution level:\n${levels}")
+if(NOT header MATCHES "file format pei-i386" OR levels)
+    message(FATAL_ERROR "Not a 32-bit program without an execution level:\n${header}${levels}")
 endif()
