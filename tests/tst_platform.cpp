@@ -99,7 +99,7 @@ private slots:
     {
         // "a/" folder, "a = text" file, "a -> b" link, "WINEPREFIX=a" the variable
         QTest::addColumn<QStringList>("layout");
-        QTest::addColumn<QString>("found"); // relative to the home; @ stands for the home
+        QTest::addColumn<QString>("found"); // relative to the home; @/ stands for the home
         const auto game = [](const QString &prefix) { return prefix + "/" + levels + "/"; };
         const auto vdf = [](const QStringList &paths) {
             QString text = "\"libraryfolders\"\n{\n";
@@ -111,71 +111,64 @@ private slots:
         };
         const QString steam = ".local/share/Steam";
         const QString proton = "/steamapps/compatdata/2201/pfx";
-        const QString nothing = ".wine/" + levels;
         const QString libraries = steam + "/steamapps/libraryfolders.vdf = ";
         const QString games = "games" + proton, pol = ".PlayOnLinux/wineprefix/vantorel";
 
-        QTest::newRow("nowhere") << QStringList{".wine/drive_c/", steam + proton + "/drive_c/"}
-                                 << nothing;
-        QTest::newRow("wine first")
-            << QStringList{game(".wine"), game(steam + proton)} << ".wine/" + levels;
+        // The prefix where the game is found, or the whole path of its levels.
+        const auto row = [](const char *name, const QStringList &layout, const QString &found) {
+            QTest::newRow(name) << layout << found;
+        };
+        row("nowhere", {".wine/drive_c/", steam + proton + "/drive_c/"}, ".wine");
+        row("wine first", {game(".wine"), game(steam + proton)}, ".wine");
         for (const QString &root :
              {QString(".steam/steam"), steam, QString(".var/app/com.valvesoftware.Steam/") + steam,
               QString(".var/app/com.valvesoftware.Steam/data/Steam"),
               QString("snap/steam/common/") + steam})
             QTest::addRow("steam in %s", qPrintable(root))
                 << QStringList{root + "/steamapps/compatdata/7/pfx/drive_c/", game(root + proton)}
-                << root + proton + "/" + levels;
-        QTest::newRow("second library, listed twice, through a link")
-            << QStringList{steam + "/steamapps/compatdata/1/pfx/drive_c/", game(games),
-                           ".steam/steam -> @/" + steam, "lib -> @/games",
-                           libraries + vdf({"@/" + steam, "@/games", "@/lib", "@/games/"})}
-            << games + "/" + levels;
-        QTest::newRow("older list")
-            << QStringList{game(games), libraries +
-                                            "\"LibraryFolders\" { \"ContentStatsID\" \"-1\" \"1\" "
-                                            "\"@/games\" }"}
-            << games + "/" + levels;
-        QTest::newRow("malformed list")
-            << QStringList{game(games), game(pol), libraries + vdf({"@/games"}).chopped(3)}
-            << pol + "/" + levels;
-        QTest::newRow("unreadable list")
-            << QStringList{game(games), game(pol), steam + "/steamapps/libraryfolders.vdf/"}
-            << pol + "/" + levels;
-        QTest::newRow("steam before lutris")
-            << QStringList{game("Games/vantorel"), game(steam + proton)}
-            << steam + proton + "/" + levels;
-        QTest::newRow("lutris configuration")
-            << QStringList{game("wine/vantorel"), game("Games/other"),
-                           ".config/lutris/games/other.yml = game:\n  exe: x.exe\nwine: {}\n",
-                           ".local/share/lutris/games/vantorel-1.yml = system:\n"
-                           "  prefix: /elsewhere\ngame:\n  exe: ~/wine/vantorel/drive_c/v.exe\n"
-                           "  prefix: '~/wine/vantorel'   # kept\n"}
-            << "wine/vantorel/" + levels;
-        QTest::newRow("lutris before bottles")
-            << QStringList{game(".local/share/bottles/bottles/Games"), game("Games/vantorel")}
-            << "Games/vantorel/" + levels;
-        QTest::newRow("bottles in a sandbox")
-            << QStringList{game(".var/app/com.usebottles.bottles/data/bottles/bottles/Games"),
-                           game(pol)}
-            << ".var/app/com.usebottles.bottles/data/bottles/bottles/Games/" + levels;
-        QTest::newRow("heroic, deep, past a loop")
-            << QStringList{"Games/Heroic/Prefixes/default/loop -> @/Games/Heroic/Prefixes",
-                           "Games/Heroic/Prefixes/default/other/drive_c/",
-                           game("Games/Heroic/Prefixes/default/vantorel"), game(pol)}
-            << "Games/Heroic/Prefixes/default/vantorel/" + levels;
-        QTest::newRow("loops everywhere")
-            << QStringList{"Games/Heroic/Prefixes/a/b -> @/Games/Heroic/Prefixes/a",
-                           steam + "/steamapps/compatdata/loop -> @/" + steam + "/steamapps",
-                           "self -> @/self", libraries + vdf({"@/self", "@/" + steam}), game(pol)}
-            << pol + "/" + levels;
-        QTest::newRow("any letter case, x86")
-            << QStringList{".wine/drive_c/Program Files/Quenmark/",
-                           ".wine/drive_c/PROGRAM FILES (X86)/quenmark/VANTOREL/Levels/"}
-            << ".wine/drive_c/PROGRAM FILES (X86)/quenmark/VANTOREL/Levels";
-        QTest::newRow("WINEPREFIX wins")
-            << QStringList{game(".wine"), "mine/drive_c/program files/", "WINEPREFIX=@/mine"}
-            << "mine/drive_c/program files/Quenmark/Vantorel/levels";
+                << root + proton;
+        row("second library, listed twice, through a link",
+            {steam + "/steamapps/compatdata/1/pfx/drive_c/", game(games),
+             ".steam/steam -> @/" + steam, "lib -> @/games",
+             libraries + vdf({"@/" + steam, "@/games", "@/lib", "@/games/"})},
+            games);
+        row("older list",
+            {game(games),
+             libraries + R"("LibraryFolders" { "ContentStatsID" "-1" "1" "@/games" })"},
+            games);
+        row("malformed list", {game(games), game(pol), libraries + vdf({"@/games"}).chopped(3)},
+            pol);
+        row("unreadable list", {game(games), game(pol), steam + "/steamapps/libraryfolders.vdf/"},
+            pol);
+        row("steam before lutris", {game("Games/vantorel"), game(steam + proton)}, steam + proton);
+        row("lutris configuration",
+            {game("wine/vantorel"), game("Games/other"),
+             ".config/lutris/games/other.yml = game:\n  exe: x.exe\nwine: {}\n",
+             ".local/share/lutris/games/vantorel-1.yml = system:\n"
+             "  prefix: /elsewhere\ngame:\n  exe: ~/wine/vantorel/drive_c/v.exe\n"
+             "  prefix: '~/wine/vantorel'   # kept\n"},
+            "wine/vantorel");
+        const QString bottles = "bottles/bottles/Games",
+                      sandbox = ".var/app/com.usebottles.bottles/data/";
+        row("lutris before bottles", {game(".local/share/" + bottles), game("Games/vantorel")},
+            "Games/vantorel");
+        row("bottles in a sandbox", {game(sandbox + bottles), game(pol)}, sandbox + bottles);
+        const QString heroic = "Games/Heroic/Prefixes/";
+        row("heroic, deep, past a loop",
+            {heroic + "default/loop -> @/" + heroic, heroic + "default/other/drive_c/",
+             game(heroic + "default/vantorel"), game(pol)},
+            heroic + "default/vantorel");
+        row("loops everywhere",
+            {heroic + "a/b -> @/" + heroic + "a",
+             steam + "/steamapps/compatdata/loop -> @/" + steam + "/steamapps", "self -> @/self",
+             libraries + vdf({"@/self", "@/" + steam}), game(pol)},
+            pol);
+        row("any letter case, x86",
+            {".wine/drive_c/Program Files/Quenmark/",
+             ".wine/drive_c/PROGRAM FILES (X86)/quenmark/VANTOREL/Levels/"},
+            ".wine/drive_c/PROGRAM FILES (X86)/quenmark/VANTOREL/Levels");
+        row("WINEPREFIX wins", {game(".wine"), "mine/drive_c/program files/", "WINEPREFIX=@/mine"},
+            "mine/drive_c/program files/Quenmark/Vantorel/levels");
     }
     void levelsFolder()
     {
@@ -197,7 +190,7 @@ private slots:
                 QDir().mkpath(name);
         }
         const QString folder = platform::hostPath(QString::fromUtf16(platform::LevelsFolder));
-        QCOMPARE(folder, root + found);
+        QCOMPARE(folder, root + found + (found.contains("drive_c") ? "" : "/" + levels));
         // The log follows the levels folder that was found.
         QCOMPARE(platform::hostPath(QString::fromUtf16(platform::DefaultLogPath)),
                  folder + "/Renames.txt");
