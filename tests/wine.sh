@@ -9,12 +9,10 @@ shift 2
 while [ "$1" != -- ]; do dll_path+="Z:${1//\//\\};" && shift; done
 shift
 # Debian's wine32 brings the launcher of 32-bit programs (wine64 cannot start them).
-wine=$(command -v wine || true)
-[ -n "$wine" ] || [ ! -x /usr/lib/wine/wine ] || wine=/usr/lib/wine/wine
+wine=$(command -v wine || command -v /usr/lib/wine/wine || true)
 [ -n "$wine" ] || { echo "SKIPPED: needs wine32 (scripts/test --windows installs it)" && exit 77; }
 
-mkdir -p "$prefix"
-WINEPREFIX=$(cd "$prefix" && pwd)
+WINEPREFIX=$(mkdir -p "$prefix" && cd "$prefix" && pwd)
 # A Western European system (code page Windows-1252) with UTF-8 file names.
 export WINEPREFIX WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" LC_ALL=C.UTF-8
 export QT_PLUGIN_PATH="Z:${plugins//\//\\}"
@@ -36,7 +34,6 @@ export DISPLAY=":$(head -n1 "$display")"
 ) 9>"$WINEPREFIX.lock"
 # Only the program searches the DLL folders: the 32-bit compiler's library
 # folder among them breaks the making of a prefix.
-status=0
-WINEPATH="$dll_path" "$wine" "$@" || status=$?
+WINEPATH="$dll_path" "$wine" "$@" && status=0 || status=$?
 for argument; do [[ $argument != *,txt ]] || cat "${argument%,txt}" 2>/dev/null || true; done
-exit $status
+exit "$status"
