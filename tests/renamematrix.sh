@@ -4,16 +4,13 @@
 # tmpfs, exFAT and FAT through FUSE (a game on a USB stick or an SD card).
 #   renamematrix.sh native|wine WORK COMMAND...
 set -euo pipefail
-mode=$1
-mkdir -p "$2"
-scratch=$(cd "$2" && pwd)/scratch
+mode=$1 scratch=$(mkdir -p "$2" && cd "$2" && pwd)/scratch
 shift 2
 run=("$@")
 # Wine shows the Unix root as drive Z:.
 name() { if [ "$mode" = wine ]; then local p=${1//\//\\} && echo "Z:$p"; else echo "$1"; fi; }
 mounts=() loops=() drivers=()
 cleanup() {
-    local m
     # A hanging FUSE driver would keep its mount, and whoever waits on it,
     # forever: detach without waiting, then end the driver.
     for m in "${mounts[@]}"; do umount -l "$m" 2>/dev/null || true; done
@@ -34,6 +31,7 @@ mount_as() {
     [ -z "$mkfs" ] || { truncate -s 64m "$image" && $mkfs "$image" >/dev/null 2>&1; } || return 1
     "${@//@IMAGE/$image}" >/dev/null 2>&1 && mountpoint -q "$dir" && mounts+=("$dir")
 }
+tmpfs() { mount_as "$1" "" mount -t tmpfs -o "size=$2" "vr-$1" "$scratch/$1"; }
 # exfat-fuse run by root wants a block device: a loop device on the image.
 exfat() {
     local loop
@@ -57,10 +55,9 @@ if [ "$(id -u)" -ne 0 ]; then
     echo "SKIP   tmpfs, exFAT and FAT: mounting them needs root"
 else
     # Root ignores folder permissions: a read-only mount instead.
-    mount_as readonly "" mount -t tmpfs -o size=1m vr-readonly "$readonly" &&
-        echo kept >"$readonly/kept" && mount -o remount,ro "$readonly" || readonly=""
-    ! mount_as other "" mount -t tmpfs -o size=1m vr-other "$scratch/other" ||
-        other=$scratch/other
+    tmpfs readonly 1m && echo kept >"$readonly/kept" && mount -o remount,ro "$readonly" ||
+        readonly=""
+    tmpfs other 1m && other=$scratch/other
 fi
 VR_READ_ONLY=${readonly:+$(name "$readonly")} VR_OTHER_DISK=${other:+$(name "$other")}
 export VR_READ_ONLY VR_OTHER_DISK
@@ -75,8 +72,7 @@ matrix() {
 }
 matrix "$(stat -f -c %T "$scratch/levels")" "$scratch/levels"
 if [ "$mode" = native ] && [ "$(id -u)" -eq 0 ]; then
-    mount_as tmpfs "" mount -t tmpfs -o size=64m vr-levels "$scratch/tmpfs" &&
-        matrix tmpfs "$scratch/tmpfs" || echo "SKIP   tmpfs: cannot mount one here"
+    { tmpfs tmpfs 64m && matrix tmpfs "$scratch/tmpfs"; } || echo "SKIP   tmpfs: cannot mount one here"
     { fuse mount.exfat-fuse && mount_as exfat mkfs.exfat exfat @IMAGE "$scratch/exfat" &&
         matrix exFAT "$scratch/exfat"; } || echo "SKIP   exFAT: needs /dev/fuse, exfat-fuse, exfatprogs"
     { fuse fusefat && mount_as fat mkfs.vfat fat @IMAGE "$scratch/fat" &&
