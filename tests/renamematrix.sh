@@ -1,20 +1,16 @@
 #!/usr/bin/env bash
-# Runs the rename matrix with a folder on another file system and a read-only
-# folder, natively or, built for Windows, under Wine (COMMAND then goes through
-# tests/wine.sh). Natively and as root also on a tmpfs, and on exFAT and FAT
-# through FUSE (a game on a USB stick or an SD card) where their drivers are.
+# Runs the rename matrix, with a folder on another disk and a read-only one,
+# natively or under Wine (COMMAND goes through wine.sh); natively as root also on
+# tmpfs, exFAT and FAT through FUSE (a game on a USB stick or an SD card).
 #   renamematrix.sh native|wine WORK COMMAND...
 set -euo pipefail
-mode=$1
-mkdir -p "$2"
-scratch=$(cd "$2" && pwd)/scratch
+mode=$1 scratch=$(mkdir -p "$2" && cd "$2" && pwd)/scratch
 shift 2
 run=("$@")
 # Wine shows the Unix root as drive Z:.
 name() { if [ "$mode" = wine ]; then local p=${1//\//\\} && echo "Z:$p"; else echo "$1"; fi; }
 mounts=() loops=() drivers=()
 cleanup() {
-    local m
     # A hanging FUSE driver would keep its mount, and whoever waits on it,
     # forever: detach without waiting, then end the driver.
     for m in "${mounts[@]}"; do umount -l "$m" 2>/dev/null || true; done
@@ -27,8 +23,7 @@ trap cleanup EXIT
 cleanup
 mkdir -p "$scratch"/{levels,other,readonly,images}
 
-# Mounts a file system at $scratch/$1 with the rest of the line, where @IMAGE
-# stands for a fresh image made by the mkfs command $2.
+# Mounts $scratch/$1 by the rest of the line; @IMAGE is a fresh image made by mkfs $2.
 mount_as() {
     local dir="$scratch/$1" image="$scratch/images/$1.img" mkfs=$2
     shift 2
@@ -36,38 +31,36 @@ mount_as() {
     [ -z "$mkfs" ] || { truncate -s 64m "$image" && $mkfs "$image" >/dev/null 2>&1; } || return 1
     "${@//@IMAGE/$image}" >/dev/null 2>&1 && mountpoint -q "$dir" && mounts+=("$dir")
 }
+tmpfs() { mount_as "$1" "" mount -t tmpfs -o "size=$2" "vr-$1" "$scratch/$1"; }
 # exfat-fuse run by root wants a block device: a loop device on the image.
 exfat() {
     local loop
     loop=$(losetup -f --show "$1") && loops+=("$loop") && mount.exfat-fuse "$loop" "$2"
 }
+fuse() { [ -e /dev/fuse ] && command -v "$1" >/dev/null; }
 # The FAT driver runs as a job of ours, so that it can be ended when it hangs.
 fat() {
     fusefat -f -o rw+ "$1" "$2" &
     drivers+=($!)
-    for _ in $(seq 50); do
-        ! mountpoint -q "$2" || return 0
-        sleep 0.1
-    done
+    for _ in $(seq 50); do mountpoint -q "$2" || sleep 0.1; done
 }
 
 echo kept >"$scratch/readonly/kept"
+readonly=$scratch/readonly other=""
 if [ "$(id -u)" -ne 0 ]; then
-    chmod a-w "$scratch/readonly"
-    export VR_READ_ONLY=$(name "$scratch/readonly")
+    chmod a-w "$readonly"
     # Another disk without mounting: /dev/shm, when the scratch folder is not on it.
     [ "$(stat -c %d /dev/shm 2>/dev/null)" = "$(stat -c %d "$scratch")" ] ||
-        ! shm=$(mktemp -d /dev/shm/vr-other.XXXXXX 2>/dev/null) ||
-        export VR_OTHER_DISK=$(name "$shm")
+        ! shm=$(mktemp -d /dev/shm/vr-other.XXXXXX 2>/dev/null) || other=$shm
     echo "SKIP   tmpfs, exFAT and FAT: mounting them needs root"
 else
     # Root ignores folder permissions: a read-only mount instead.
-    mount_as readonly "" mount -t tmpfs -o size=1m vr-readonly "$scratch/readonly" &&
-        echo kept >"$scratch/readonly/kept" && mount -o remount,ro "$scratch/readonly" &&
-        export VR_READ_ONLY=$(name "$scratch/readonly")
-    mount_as other "" mount -t tmpfs -o size=1m vr-other "$scratch/other" &&
-        export VR_OTHER_DISK=$(name "$scratch/other")
+    tmpfs readonly 1m && echo kept >"$readonly/kept" && mount -o remount,ro "$readonly" ||
+        readonly=""
+    tmpfs other 1m && other=$scratch/other
 fi
+VR_READ_ONLY=${readonly:+$(name "$readonly")} VR_OTHER_DISK=${other:+$(name "$other")}
+export VR_READ_ONLY VR_OTHER_DISK
 
 status=0
 matrix() {
@@ -79,13 +72,10 @@ matrix() {
 }
 matrix "$(stat -f -c %T "$scratch/levels")" "$scratch/levels"
 if [ "$mode" = native ] && [ "$(id -u)" -eq 0 ]; then
-    mount_as tmpfs "" mount -t tmpfs -o size=64m vr-levels "$scratch/tmpfs" &&
-        matrix tmpfs "$scratch/tmpfs" || echo "SKIP   tmpfs: cannot mount one here"
-    { [ -e /dev/fuse ] && command -v mount.exfat-fuse >/dev/null &&
-        mount_as exfat mkfs.exfat exfat @IMAGE "$scratch/exfat" &&
+    { tmpfs tmpfs 64m && matrix tmpfs "$scratch/tmpfs"; } || echo "SKIP   tmpfs: cannot mount one here"
+    { fuse mount.exfat-fuse && mount_as exfat mkfs.exfat exfat @IMAGE "$scratch/exfat" &&
         matrix exFAT "$scratch/exfat"; } || echo "SKIP   exFAT: needs /dev/fuse, exfat-fuse, exfatprogs"
-    { [ -e /dev/fuse ] && command -v fusefat >/dev/null &&
-        mount_as fat mkfs.vfat fat @IMAGE "$scratch/fat" &&
+    { fuse fusefat && mount_as fat mkfs.vfat fat @IMAGE "$scratch/fat" &&
         VR_FUSE_FAT=1 matrix FAT "$scratch/fat"; } || echo "SKIP   FAT: needs /dev/fuse, fusefat, dosfstools"
 fi
 exit $status

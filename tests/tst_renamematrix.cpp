@@ -1,5 +1,4 @@
 #include "caserename.h"
-#include "rename.h"
 #include "support.h"
 
 #include <QDirIterator>
@@ -19,33 +18,20 @@ using namespace platform;
 
 namespace {
 constexpr bool OnWindows = std::filesystem::path::preferred_separator == '\\';
-// The ways the primitive takes on POSIX, each as a file system lacking the
-// better ones leaves it; then the program's renames, which apply the letter-case
-// rules of the game's Windows.
+// The ways of the primitive on POSIX, each as a file system lacking the better
+// ones leaves it; then the program's renames, with the game's letter-case rules.
 constexpr int Ways = OnWindows ? 1 : 3, CaseRules = 3;
 const char *const WayNames[] = {"", "link, ", "last resort, ", "ignoring case, "};
+const QString Source = "levl2131.DAT";
+const QStringList Level{Source + " = level 2131", "other.DAT = other"};
 
-void useWay(int way)
-{
-#ifndef _WIN32
-    detail::fallbackSeam().exclusiveUnsupported = way > 0;
-    detail::fallbackSeam().linkUnsupported = way > 1;
-#endif
-    Q_UNUSED(way)
-}
-
-std::filesystem::path native(const QString &name)
-{
-    return std::filesystem::path(name.toStdU16String());
-}
-
-// Each entry "name/" for a folder or "name = bytes" for a file.
+// Each entry "name/" a folder or "name = bytes" a file.
 void make(const QStringList &files)
 {
     for (const QString &file : files)
-        QVERIFY(file.endsWith('/')
-                    ? QDir().mkpath(file)
-                    : writeFile(file.section(" = ", 0, 0), file.section(" = ", 1).toLatin1()));
+        file.endsWith('/')
+            ? QDir().mkpath(file)
+            : writeFile(file.section(" = ", 0, 0), file.section(" = ", 1).toLatin1());
 }
 
 // Every entry under the current folder, as make() takes them, sorted.
@@ -62,23 +48,20 @@ QStringList tree()
     return all;
 }
 
-// `files` after `from`, and all it holds, got the name `to`.
-QStringList renamed(QStringList files, const QString &from, QString to)
-{
-    if (to.endsWith('/'))
-        to.chop(1);
-    for (QString &file : files)
-        if (file.startsWith(from + " = ") || file.startsWith(from + "/"))
-            file.replace(0, from.size(), to);
-    files.sort();
-    return files;
-}
+// On success `source` has the name `to`, else nothing changed; the file system
+// may refuse with `orRefused` instead of `code`.
+struct Case {
+    int way;
+    QStringList files;
+    QString from, to, source;
+    int code, orRefused, intrudeAt; // before which fallback another process creates `to`
+};
 } // namespace
+Q_DECLARE_METATYPE(Case)
 
-// The rename primitive on real files in a fresh folder, made the current one so
-// that names resolve as they do in the program, on whichever file system
-// renamematrix.sh puts it (VR_SCRATCH). Each case checks the code the user
-// sees and every entry of the folder, byte for byte.
+// The rename primitive on real files in a fresh current folder, on whichever
+// file system renamematrix.sh puts it (VR_SCRATCH): the code the user sees and
+// every entry of the folder, byte for byte.
 class TestRenameMatrix : public QObject {
     Q_OBJECT
     std::unique_ptr<QTemporaryDir> dir;
@@ -92,8 +75,7 @@ private slots:
     void initTestCase()
     {
         init();
-        make({"probe = "});
-        caseless = QFileInfo::exists("PROBE");
+        caseless = writeFile("probe", "") && QFileInfo::exists("PROBE");
         cleanup();
     }
     void init()
@@ -104,79 +86,70 @@ private slots:
     }
     void cleanup()
     {
-#ifndef _WIN32
-        detail::fallbackSeam() = {};
-#endif
         QDir::setCurrent(home);
         dir.reset();
     }
 
     void renames_data()
     {
-        QTest::addColumn<int>("way");
-        QTest::addColumn<QStringList>("files");
-        QTest::addColumn<QString>("from");
-        QTest::addColumn<QString>("to");
-        // On success `from` now has the name `to`, else nothing changed.
-        QTest::addColumn<int>("code");
-        QTest::addColumn<int>("orRefused");  // a code the file system may refuse with instead
-        QTest::addColumn<QString>("source"); // what takes the name `to`, when not `from`
+        QTest::addColumn<Case>("c");
         const int refusedName = OnWindows ? BadFileName : RenameOk;
         const int notOnFat = OnWindows ? RenameOk : BadFileName; // exFAT and FAT refuse them too
         const int notOnFuseFat = fuseFat ? BadFileName : RenameOk;
-        const int folderRefused = fuseFat ? PermissionDenied : RenameOk;
-        const QStringList level{"levl2131.DAT = level 2131", "other.DAT = other"};
+        const int noFolder = fuseFat ? PermissionDenied : RenameOk;
         const QStringList folder{"levl2131.DAT/", "levl2131.DAT/in = in"};
-        const QString src = "levl2131.DAT";
-        // Set by the runner where it could: an empty folder on another file
-        // system, a read-only folder holding "kept".
+        const QString &src = Source, dst = "levl2001.DAT";
+        // Where the runner could: an empty folder on another disk, a read-only one holding "kept".
         const QString other = qEnvironmentVariable("VR_OTHER_DISK");
         const QString readOnly = qEnvironmentVariable("VR_READ_ONLY");
         const QString longPath = QString(QString(200, 'p') + "/").repeated(40) + "levl1.DAT";
         for (int way = 0; way < Ways; ++way) {
-            const auto row = [&](const char *title, const QStringList &files, const QString &from,
-                                 const QString &to, int code, int orRefused = RenameOk) {
+            const auto row = [&](const char *title, const QString &to, int code,
+                                 int orRefused = RenameOk, const QStringList &files = Level,
+                                 const QString &from = Source, int intrudeAt = 0) {
                 QTest::addRow("%s%s", WayNames[way], title)
-                    << way << files << from << to << code << orRefused << from;
+                    << Case{way, files, from, to, from, code, orRefused, intrudeAt};
             };
-            row("renames", level, src, "levl2001.DAT", RenameOk);
-            row("source missing", level, "levl9.DAT", "levl2001.DAT", FileNotFound);
-            row("target present", level, src, "other.DAT", FileAlreadyExists);
-            row("target is a folder", {"levl2131.DAT = x", "levl2001.DAT/", "levl2001.DAT/in = in"},
-                src, "levl2001.DAT", FileAlreadyExists);
-            row("source is a folder", folder, src, "levl2001.DAT", RenameOk, folderRefused);
-            row("folder onto a file", {"levl2131.DAT/", "levl2001.DAT = kept"}, src, "levl2001.DAT",
-                FileAlreadyExists);
-            row("missing source folder", level, "gone/" + src, "levl2001.DAT", PathNotFound);
-            row("missing target folder", level, src, "gone/levl2001.DAT", PathNotFound);
-            row("over-long name", level, src, QString(300, 'x'), BadFileName);
-            row("over-long path", level, src, longPath, OnWindows ? PathNotFound : BadFileName);
-            row("NUL", level, src, QString("levl") + QChar(0) + ".DAT", BadFileName);
+            row("renames", dst, RenameOk);
+            row("source missing", dst, FileNotFound, 0, Level, "levl9.DAT");
+            row("target present", "other.DAT", FileAlreadyExists);
+            row("target is a folder", dst, FileAlreadyExists, 0,
+                {src + " = x", dst + "/", dst + "/in = in"});
+            row("source is a folder", dst, RenameOk, noFolder, folder);
+            row("folder onto a file", dst, FileAlreadyExists, 0, {src + "/", dst + " = kept"});
+            row("missing source folder", dst, PathNotFound, 0, Level, "gone/" + src);
+            row("missing target folder", "gone/" + dst, PathNotFound);
+            row("over-long name", QString(300, 'x'), BadFileName);
+            row("over-long path", longPath, OnWindows ? PathNotFound : BadFileName);
+            row("NUL", QString("levl") + QChar(0) + ".DAT", BadFileName);
             for (const char *to : {"levl?.DAT", "levl*.DAT", "levl<1>.DAT", "levl|.DAT", "l\".DAT"})
-                row(to, level, src, to, refusedName, notOnFat);
-            row("accent", level, src, QString::fromUtf8("levl\xc3\xa9.DAT"), RenameOk,
-                notOnFuseFat);
-            row("kanji", level, src, QString::fromUtf8("levl\xe6\x97\xa5.DAT"), RenameOk,
-                notOnFuseFat);
-            // Once, as before: FAT through FUSE hangs on further case-only renames.
+                row(to, to, refusedName, notOnFat);
+            for (const char *to : {"levl\xc3\xa9.DAT", "levl\xe6\x97\xa5.DAT"})
+                row(to, QString::fromUtf8(to), RenameOk, notOnFuseFat);
+            // Once: FAT through FUSE hangs on further case-only renames.
             if (way == 0)
-                row("case only", level, src, "levl2131.dat", RenameOk);
+                row("case only", "levl2131.dat", RenameOk);
             if (way == 0 && !caseless)
-                row("case only, both there", {"levl2131.DAT = a", "levl2131.dat = b"}, src,
-                    "levl2131.dat", FileAlreadyExists);
+                row("case only, both there", "levl2131.dat", FileAlreadyExists, 0,
+                    {src + " = a", "levl2131.dat = b"});
             if (!other.isEmpty()) {
-                row("file to another disk", level, src, other + "/l.DAT", RenameAcrossDisks);
-                row("folder to another disk", folder, src, other + "/l.DAT", RenameAcrossDisks,
-                    folderRefused);
+                row("file to another disk", other + "/l.DAT", RenameAcrossDisks);
+                row("folder to another disk", other + "/l.DAT", RenameAcrossDisks, noFolder,
+                    folder);
             }
             if (!readOnly.isEmpty())
-                row("read-only", level, readOnly + "/kept", readOnly + "/l.DAT", PermissionDenied);
+                row("read-only", readOnly + "/l.DAT", PermissionDenied, 0, Level,
+                    readOnly + "/kept");
             // The platform decides; either way nothing is lost.
-            row("equal names", level, src, src, OnWindows ? RenameOk : FileAlreadyExists);
+            row("equal names", src, OnWindows ? RenameOk : FileAlreadyExists);
+            if (way > 0) { // the next way refuses rather than replace it
+                row("target appears", dst, FileAlreadyExists, 0, Level, src, way);
+                row("target appears for a folder", dst, FileAlreadyExists, 0, {src + "/"}, src,
+                    way);
+            }
             if (!OnWindows) {
-                row("file to a name ending in a slash", level, src, "levl2001.DAT/", PathNotFound);
-                row("folder to a name ending in a slash", folder, src, "levl2001.DAT/", RenameOk,
-                    folderRefused);
+                row("file to a name ending in a slash", dst + "/", PathNotFound);
+                row("folder to a name ending in a slash", dst + "/", RenameOk, noFolder, folder);
             }
         }
         // Where the file system ignores case itself, these are its own rules.
@@ -187,112 +160,85 @@ private slots:
                 entries << file + " = " + file;
             if (!caseless)
                 QTest::addRow("%s%s", WayNames[CaseRules], title)
-                    << CaseRules << entries << "levl1.DAT" << to << code << 0 << source;
+                    << Case{CaseRules, entries, "levl1.DAT", to, source, code, 0, 0};
         };
-        caseRow("exact", {"levl1.DAT"}, "levl2.DAT", 0);
-        caseRow("source in another case", {"levl1.dat"}, "levl2.DAT", 0, "levl1.dat");
-        caseRow("source in two other cases", {"levl1.dat", "LEVL1.DAT"}, "levl2.DAT",
-                AmbiguousFileName);
-        caseRow("exact source beside a case variant", {"levl1.DAT", "levl1.dat"}, "levl2.DAT", 0);
+        caseRow("exact", {"levl1.DAT"}, "levl2.DAT", RenameOk);
+        caseRow("source in another case", {"levl1.dat"}, "levl2.DAT", RenameOk, "levl1.dat");
+        caseRow("two other cases", {"levl1.dat", "LEVL1.DAT"}, "levl2.DAT", AmbiguousFileName);
+        caseRow("exact beside a case variant", {"levl1.DAT", "levl1.dat"}, "levl2.DAT", RenameOk);
         caseRow("target in another case", {"levl1.dat", "LEVL2.dat"}, "levl2.DAT",
                 FileAlreadyExists);
-        caseRow("case only", {"levl1.DAT"}, "levl1.dat", 0);
+        caseRow("case only", {"levl1.DAT"}, "levl1.dat", RenameOk);
         caseRow("case only, both there", {"levl1.DAT", "levl1.dat"}, "levl1.Dat",
                 FileAlreadyExists);
-        caseRow("target in another folder named as the source", {"levl1.DAT", "sub/levl1.DAT"},
-                "sub/levl1.dat", FileAlreadyExists);
-        caseRow("source missing in every case", {"levl2.dat"}, "levl2.DAT", FileNotFound);
+        caseRow("target named as the source", {"levl1.DAT", "sub/levl1.DAT"}, "sub/levl1.dat",
+                FileAlreadyExists);
+        caseRow("missing in every case", {"levl2.dat"}, "levl2.DAT", FileNotFound);
     }
     void renames()
     {
-        QFETCH(int, way);
-        QFETCH(QStringList, files);
-        QFETCH(QString, from);
-        QFETCH(QString, to);
-        QFETCH(int, code);
-        QFETCH(int, orRefused);
-        QFETCH(QString, source);
-        make(files);
+        QFETCH(Case, c);
+        make(c.files);
         const QStringList before = tree();
-        useWay(way == CaseRules ? 0 : way);
-        const int got = way == CaseRules ? renameIgnoringCase(native(from), native(to))
-                                         : renameNoReplace(native(from), native(to));
-        if (orRefused != RenameOk && got == orRefused)
-            code = got;
-        QCOMPARE(got, code);
-        QStringList wanted = code == RenameOk ? renamed(before, source, to) : before;
+#ifndef _WIN32
+        const int way = c.way % CaseRules;
+        detail::fallbackSeam() = {way > 0, way > 1, [&, calls = 0]() mutable {
+                                      if (++calls == c.intrudeAt)
+                                          QVERIFY(writeFile(c.to, "intruder"));
+                                  }};
+#endif
+        const int got = (c.way == CaseRules ? renameIgnoringCase : renameNoReplace)(
+            c.from.toStdU16String(), c.to.toStdU16String());
+        QCOMPARE(got, c.orRefused != RenameOk && got == c.orRefused ? got : c.code);
+        QStringList wanted = before + QStringList(c.intrudeAt ? 1 : 0, c.to + " = intruder");
+        for (QString &entry : wanted)
+            if (got == RenameOk &&
+                (entry.startsWith(c.source + " = ") || entry.startsWith(c.source + "/")))
+                entry.replace(0, c.source.size(), c.to.chopped(c.to.endsWith('/')));
+        wanted.sort();
         // Where case is ignored a case-only rename may keep the old spelling.
-        if (caseless && from.compare(to, Qt::CaseInsensitive) == 0 && tree() == before)
+        if (caseless && c.from.compare(c.to, Qt::CaseInsensitive) == 0 && tree() == before)
             wanted = before;
         QCOMPARE(tree(), wanted);
-        QVERIFY(qEnvironmentVariable("VR_OTHER_DISK").isEmpty() ||
-                QDir(qEnvironmentVariable("VR_OTHER_DISK")).isEmpty()); // nothing copied there
+        const QString other = qEnvironmentVariable("VR_OTHER_DISK");
+        QVERIFY(other.isEmpty() || QDir(other).isEmpty()); // nothing copied there
     }
 
 #ifndef _WIN32
-    // Another process creates the target just after a better way stepped
-    // aside: the next way refuses rather than replace it.
-    void targetAppearsBeforeTheFallback()
-    {
-        make({"level = level", "folder/"});
-        for (const int way : {1, 2})
-            for (const char *source : {"level", "folder"}) {
-                int called = 0;
-                detail::fallbackSeam().beforeFallback = [&] {
-                    if (++called == way)
-                        QVERIFY(writeFile("target", "intruder"));
-                };
-                useWay(way);
-                QCOMPARE(renameNoReplace(source, "target"), int(FileAlreadyExists));
-                QVERIFY(called >= way); // a folder steps aside from the link too
-                QCOMPARE(tree(), QStringList({"folder/", "level = level", "target = intruder"}));
-                QVERIFY(QFile::remove("target"));
-            }
-    }
-
     void race_data()
     {
         QTest::addColumn<int>("way");
-        QTest::newRow("no-replace") << 0;
-        QTest::newRow("link") << 1;
-        QTest::newRow("last resort") << 2;
+        int way = 0;
+        for (const char *name : {"no-replace", "link", "last resort"})
+            QTest::newRow(name) << way++;
     }
-    // Another program appends records to the target name (creating it as
-    // fopen "a" does) while the level file is renamed onto it and back; a
-    // refused rename moves its file aside. The level file must keep its bytes
-    // and every record must be in some file, once. Only the last resort may
-    // lose records, and only ones written into a file the writer created in
-    // the moment between the primitive's check and its rename.
+    // Another program appends records to the target name (as fopen "a" does)
+    // while the level file is renamed onto it and back; a refused rename moves
+    // its file aside. Every record stays in some file, once; only the last resort
+    // may lose some, only in a file the writer created between check and rename.
     void race()
     {
         QFETCH(int, way);
-        make({"a = "});
-        bool unsupported = false;
+        make({"a = ", "levl3000.DAT = level 3000\n", "spilled/"});
+        bool unsupported = way == 2 && fuseFat;
         if (way < 2)
             (way == 0 ? detail::renameExclusive : detail::renameByLink)("a", "b", unsupported);
         if (unsupported)
-            QSKIP("this file system lacks that way");
-        if (way == 2 && fuseFat)
-            QSKIP("that driver repeats, drops and hangs on concurrent writers by itself");
-        make({"levl3000.DAT = level 3000\n", "spilled/"});
-        useWay(way);
+            QSKIP(way < 2 ? "this file system lacks that way"
+                          : "that driver repeats, drops and hangs on concurrent writers by itself");
+        detail::fallbackSeam() = {way > 0, way > 1, {}};
         const auto record = [](int n) { return QString("%1").arg(n, 7, 10, QChar('0')); };
         QSet<ino_t> created;       // by the writer
         std::vector<ino_t> fileOf; // of each record
-        int renames = 0;
         std::atomic<bool> started = false;
         {
             std::jthread appender([&](std::stop_token stop) {
                 for (started = true; !stop.stop_requested();) {
-                    int fd = open("levl3001.DAT", O_WRONLY | O_APPEND | O_CLOEXEC);
-                    const bool creating = fd < 0;
-                    if (creating)
-                        fd = open("levl3001.DAT",
-                                  O_WRONLY | O_APPEND | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+                    const int fd = open("levl3001.DAT", O_WRONLY | O_APPEND | O_CREAT, 0644);
                     struct stat file;
                     if (fd < 0 || fstat(fd, &file) != 0)
                         continue;
-                    if (creating)
+                    if (file.st_size == 0) // the level file never is
                         created.insert(file.st_ino);
                     if (write(fd, qPrintable(record(fileOf.size()) + "\n"), 8) == 8)
                         fileOf.push_back(file.st_ino);
@@ -303,31 +249,24 @@ private slots:
                 std::this_thread::yield();
             for (int i = 0; i < 300; ++i) {
                 const int code = renameNoReplace("levl3000.DAT", "levl3001.DAT");
-                if (code == FileAlreadyExists) {
+                if (code == FileAlreadyExists)
                     std::rename("levl3001.DAT", qPrintable("spilled/" + QString::number(i)));
-                    continue;
-                }
-                QCOMPARE(code, int(RenameOk));
-                QCOMPARE(renameNoReplace("levl3001.DAT", "levl3000.DAT"), int(RenameOk));
-                ++renames;
+                else
+                    QCOMPARE(QList({code, renameNoReplace("levl3001.DAT", "levl3000.DAT")}),
+                             QList({0, 0}));
             }
         }
-        QStringList records;
+        QStringList records, wanted;
         for (const QString &entry : tree())
             records += entry.section(" = ", 1).split('\n', Qt::SkipEmptyParts);
-        QVERIFY(readFile("levl3000.DAT").startsWith("level 3000\n") &&
-                records.removeOne("level 3000"));
-        const QSet<QString> found(records.begin(), records.end());
-        QCOMPARE(found.size(), records.size()); // none twice
-        QVERIFY(std::ranges::all_of(records, [](const QString &r) { return r.size() == 7; }));
-        int lost = 0;
-        for (int n = 0; n < int(fileOf.size()); ++n) {
-            if (found.contains(record(n)))
-                continue;
-            QVERIFY2(way == 2 && created.contains(fileOf[n]), qPrintable("lost " + record(n)));
-            ++lost;
-        }
-        qInfo("%d of 300 renames, %zu records, %d lost in the gap", renames, fileOf.size(), lost);
+        records.sort();
+        for (int n = 0; n < int(fileOf.size()); ++n)
+            if (way < 2 || !created.contains(fileOf[n]) ||
+                std::ranges::binary_search(records, record(n)))
+                wanted << record(n);
+        QCOMPARE(records, wanted << "level 3000");
+        QVERIFY(readFile("levl3000.DAT").startsWith("level 3000\n"));
+        qInfo("%zu records", fileOf.size());
     }
 #endif
 };
