@@ -18,7 +18,7 @@ VR_PACKAGE_PACKAGES=(dpkg-dev file)
 # Only some tests need these; without them those tests are skipped.
 # The FUSE drivers and their mkfs tools put the rename matrix on exFAT and FAT
 # as a game on a USB stick or an SD card meets them.
-VR_TEST_PACKAGES=(g++-mingw-w64-x86-64 wine64 valgrind binutils-mingw-w64-x86-64
+VR_TEST_PACKAGES=(binutils-mingw-w64-i686 valgrind
     desktop-file-utils appstream "${VR_PACKAGE_PACKAGES[@]}"
     exfat-fuse exfatprogs fusefat dosfstools)
 
