@@ -510,6 +510,9 @@ private slots:
             QCOMPARE(windowing::applicationIcon().pixmap({32, 32}, ratio).size(),
                      QSize(32, 32) * ratio);
         }
+        // Larger than the doubled file at a large font: its pixels, at the size asked for.
+        QCOMPARE(windowing::picture(":/images/banner.png", {700, 256}, 2).deviceIndependentSize(),
+                 QSizeF(700, 256));
         QCOMPARE(windowing::applicationIcon().availableSizes().size(),
                  QDir(":/icons").entryList().size());
 

@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QGuiApplication>
+#include <QImageReader>
 #include <QLayout>
 #include <QMenuBar>
 #include <QMessageBox>
@@ -146,13 +147,20 @@ QIcon applicationIcon()
 
 QPixmap picture(const QString &path, QSize size, qreal devicePixelRatio)
 {
-    QIcon sizes(path);
+    // One file is decoded, the one the size needs: the doubled one only where
+    // the plain one would be enlarged. A picture is made smaller, never larger.
     const QFileInfo file(path);
     const QString doubled =
         file.path() + u'/' + file.completeBaseName() + QStringLiteral("@2x.") + file.suffix();
-    if (QFileInfo::exists(doubled))
-        sizes.addFile(doubled);
-    return sizes.pixmap(size, devicePixelRatio);
+    const QSize wanted = size * devicePixelRatio;
+    const QSize plain = QImageReader(path).size(); // from the header alone
+    const bool enlarged = wanted.width() > plain.width() || wanted.height() > plain.height();
+    QPixmap pixmap(enlarged && QFileInfo::exists(doubled) ? doubled : path);
+    if (pixmap.width() > wanted.width() || pixmap.height() > wanted.height())
+        pixmap = pixmap.scaled(wanted, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+    // As large as asked for, as far as the file's pixels go.
+    pixmap.setDevicePixelRatio(std::max(1.0, qreal(pixmap.width()) / size.width()));
+    return pixmap;
 }
 
 } // namespace windowing
