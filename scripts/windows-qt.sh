@@ -7,12 +7,12 @@
 # The target names the compilers, the toolchain file and the cache folder.
 VR_WINDOWS_TARGET=i686
 VR_MINGW=$VR_WINDOWS_TARGET-w64-mingw32
+VR_MINGW_PACKAGE=mingw-w64-${VR_WINDOWS_TARGET//_/-} # as Debian's package names spell it
 VR_MINGW_TOOLCHAIN="$VR_ROOT/cmake/mingw-w64-$VR_WINDOWS_TARGET.cmake"
 # What the cross build needs: the compilers, Debian's host Qt (its tools and
 # CMake packages), and dpkg-source to unpack the source package.
-VR_WINDOWS_PACKAGES=("g++-mingw-w64-${VR_WINDOWS_TARGET//_/-}-posix"
-    "binutils-mingw-w64-${VR_WINDOWS_TARGET//_/-}" qt6-base-dev qt6-base-dev-tools dpkg-dev
-    cmake ninja-build)
+VR_WINDOWS_PACKAGES=("g++-$VR_MINGW_PACKAGE-posix" "binutils-$VR_MINGW_PACKAGE" qt6-base-dev
+    qt6-base-dev-tools dpkg-dev cmake ninja-build)
 VR_CACHE="${XDG_CACHE_HOME:-$HOME/.cache}/vantorel-renamer"
 
 # Only what the program and its tests use: no OpenGL, D-Bus, ICU, network,
@@ -55,7 +55,7 @@ vr_qt_patch() {
 vr_qt_prefix() {
     local compiler options
     compiler=$("$VR_MINGW-g++-posix" -dumpfullversion)-$(dpkg-query -W -f='${Version}' \
-        "gcc-mingw-w64-${VR_WINDOWS_TARGET//_/-}-posix" 2>/dev/null)
+        "gcc-$VR_MINGW_PACKAGE-posix" 2>/dev/null)
     options=$({
         printf '%s\n' "${VR_QT_OPTIONS[@]}"
         declare -f vr_qt_patch

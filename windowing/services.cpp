@@ -153,10 +153,10 @@ QPixmap picture(const QString &path, QSize size, qreal devicePixelRatio)
     const QString doubled =
         file.path() + u'/' + file.completeBaseName() + QStringLiteral("@2x.") + file.suffix();
     const QSize wanted = size * devicePixelRatio;
-    const QSize plain = QImageReader(path).size(); // from the header alone
-    const bool enlarged = wanted.width() > plain.width() || wanted.height() > plain.height();
+    const auto within = [](QSize inner, QSize outer) { return inner.boundedTo(outer) == inner; };
+    const bool enlarged = !within(wanted, QImageReader(path).size()); // its header alone
     QPixmap pixmap(enlarged && QFileInfo::exists(doubled) ? doubled : path);
-    if (pixmap.width() > wanted.width() || pixmap.height() > wanted.height())
+    if (!within(pixmap.size(), wanted))
         pixmap = pixmap.scaled(wanted, Qt::KeepAspectRatio, Qt::SmoothTransformation);
     // As large as asked for, as far as the file's pixels go.
     pixmap.setDevicePixelRatio(std::max(1.0, qreal(pixmap.width()) / size.width()));
