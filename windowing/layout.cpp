@@ -97,11 +97,12 @@ void widenToCaption(QWidget &control)
     QRect geometry = control.geometry();
     if (needed <= geometry.width())
         return;
+    // A right-aligned caption grows to the left, but never past its window's
+    // edge: what is still missing it takes on the right.
     const auto *label = qobject_cast<const QLabel *>(&control);
     if (label && (label->alignment() & Qt::AlignRight))
-        geometry.setLeft(geometry.right() + 1 - needed);
-    else
-        geometry.setWidth(needed);
+        geometry.setLeft(std::max(0, geometry.right() + 1 - needed));
+    geometry.setWidth(std::max(geometry.width(), needed));
     control.setGeometry(geometry);
 }
 
