@@ -1,8 +1,7 @@
 """The program as a user meets it, and the Windows program under Wine: real keys
 and clicks (xdotool) on an X server of the run's own, windows found by title.
 Every wait has a deadline; every process started here ends with the run. One
-scenario: VR_PROGRAM=<program file> python3 test_scenarios.py Native.test_startup
-(VR_SCREENSHOTS: the pictures' folder; the logs and the Wine prefix beside it)."""
+scenario: VR_PROGRAM=<program file> python3 test_scenarios.py Native.test_startup."""
 
 import atexit
 import contextlib
@@ -168,7 +167,8 @@ class Scenarios:
 
 
 class Native(Scenarios, unittest.TestCase):
-    env = {"WINEPREFIX": None, "QT_QPA_PLATFORM": "xcb", "QT_ENABLE_HIGHDPI_SCALING": "0"}
+    env = {"WINEPREFIX": None, "QT_QPA_PLATFORM": "xcb", "QT_ENABLE_HIGHDPI_SCALING": "0",
+           "DBUS_SESSION_BUS_ADDRESS": "unix:path=/nonexistent"}  # none, and no search for one
 
     def setUp(self):
         super().setUp()
