@@ -131,9 +131,9 @@ vr_qt_build() {
 
 VR_WINDOWS_BUILD="$VR_ROOT/build-windows"
 # What runs the Windows program and its tests: Wine (its 32-bit part runs the
-# 32-bit program in a 64-bit prefix, as 64-bit Windows runs it), and for the
-# end-to-end run the X clipboard, through which a message box gives its text.
-VR_WINE_PACKAGES=(wine64 wine32:i386 xclip xdotool x11-utils xvfb imagemagick)
+# 32-bit program in a 64-bit prefix, as 64-bit Windows runs it), an X server of
+# the tests' own, and for the end-to-end run input through XTest and screenshots.
+VR_WINE_PACKAGES=(wine64 wine32:i386 xvfb xdotool imagemagick)
 
 # Configures (once, and again when the Qt for Windows in use changes) and
 # builds the Windows program, its deployed folder and zip, and its tests.
