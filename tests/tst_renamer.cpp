@@ -117,7 +117,6 @@ private slots:
 
     void init()
     {
-        QDir("c:/Program Files (x86)/Quenmark").removeRecursively(); // a no-op but on Windows
         QDir(levels).removeRecursively();
         QVERIFY(QDir().mkpath(levels));
         levels = QFileInfo(levels).canonicalFilePath(); // as the system spells it
@@ -130,40 +129,6 @@ private slots:
         QApplication::setPalette(startPalette);
         QDir::setCurrent(startFolder);
     }
-
-#ifdef _WIN32
-    // A 32-bit game on 64-bit Windows lives in "Program Files (x86)".
-    void programFilesX86_data()
-    {
-        QTest::addColumn<QStringList>("paths");
-        QTest::addColumn<QList<bool>>("x86");
-        const QString native = "c:/Program Files/Quenmark/Vantorel/levels";
-        const QString x86 = "c:/Program Files (x86)/Quenmark/Vantorel/levels";
-        QTest::newRow("64-bit") << QStringList{native} << QList{false, false};
-        QTest::newRow("32-bit") << QStringList{x86} << QList{true, true};
-        QTest::newRow("both") << QStringList{native, x86} << QList{false, false};
-        QTest::newRow("neither") << QStringList{} << QList{false, false};
-        QTest::newRow("both, the log only in the 32-bit one")
-            << QStringList{native, x86 + "/Renames.txt"} << QList{false, true};
-    }
-    void programFilesX86()
-    {
-        QFETCH(QStringList, paths);
-        QDir("c:/Program Files/Quenmark").removeRecursively();
-        for (const QString &path : paths) {
-            QDir().mkpath(path.endsWith(".txt") ? path.section('/', 0, -2) : path);
-            if (path.endsWith(".txt"))
-                writeFile(path, "log");
-        }
-        QList<bool> x86;
-        for (const char16_t *path : {platform::LevelsFolder, platform::DefaultLogPath}) {
-            const QString found = platform::hostPath(QString::fromUtf16(path));
-            x86 << found.startsWith("c:\\Program Files (x86)\\");
-            QCOMPARE(QString(found).remove(" (x86)"), QString::fromUtf16(path));
-        }
-        QTEST(x86, "x86");
-    }
-#endif
 
     // Files holding their own names; boxes clicked ("HDR1?" greys one); numbers
     // typed, the third set while the first box is up.

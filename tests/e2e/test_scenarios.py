@@ -219,7 +219,9 @@ class Windows(Scenarios, unittest.TestCase):
 
     def setUp(self):
         super().setUp()
-        self.levels = pathlib.Path(self.env["WINEPREFIX"], LEVELS)
+        # As a 32-bit game installs on 64-bit Windows; no copy left where a 64-bit one would be.
+        shutil.rmtree(pathlib.Path(self.env["WINEPREFIX"], LEVELS).parents[1], ignore_errors=True)
+        self.levels = pathlib.Path(self.env["WINEPREFIX"], LEVELS.replace("Files", "Files (x86)"))
         shutil.rmtree(self.levels.parents[1], ignore_errors=True)
 
 
