@@ -318,23 +318,36 @@ private slots:
         QVERIFY(menus->grab().toImage() != plain);
     }
 
-    // A desktop's font, set before a window opens or while it shows: the layouts
-    // are drawn for 8 points, so only a larger one is kept, and then nothing is
-    // cut off or covered; in dark colours About stays black on light.
-    void desktopLooks_data()
+    // Each window in a desktop's font and colours, set before it opens or while it
+    // shows (the layouts are drawn for 8 points, so only a larger font than 10
+    // points is kept): centred, nothing cut off or covered, About black on light;
+    // and what a screen reader says, in Tab order, then for controls Tab skips.
+    void windows_data()
     {
         QTest::addColumn<QString>("window");
+        QTest::addColumn<int>("role");
+        QTest::addColumn<QString>("names");
         QTest::addColumn<int>("points");
         QTest::addColumn<bool>("afterwards");
-        for (const char *window : {"Renamer", "Renames", "frmAbout"})
-            for (int points : {10, 14})
-                for (bool afterwards : {false, true})
-                    QTest::addRow("%s %d pt %s", window, points, afterwards ? "after" : "before")
-                        << window << points << afterwards;
+        const std::tuple<const char *, int, const char *> windows[] = {
+            {"Renamer", QAccessible::Window,
+             "LevlNo: Rename Levl; DAT1: .DAT; HDR1: .HDR; VER1: .VER; SETUP1: .Setup Infomation; "
+             "tolevelNO: To Levl; Renamebutton: Rename; Exitbutton: Exit; Folderlist1: Folders; "
+             "LOGO: Title banner"},
+            {"Renames", QAccessible::Dialog,
+             "OKButton: Refreash; CancelButton: Back; Text1: Renames log; Text2: Log file path; "
+             "Command1: Browse...; Month1: From date; Month2: To date"},
+            {"frmAbout", QAccessible::Dialog,
+             "cmdOK: OK; picIcon: Application icon; Label1: vantorel-renamer@example.org"}};
+        for (const auto &[window, role, names] : windows)
+            for (const auto &[points, afterwards] : {std::pair(10, false), {14, false}, {14, true}})
+                QTest::addRow("%s %d pt%s", window, points, afterwards ? " afterwards" : "")
+                    << QString(window) << role << QString(names) << points << afterwards;
     }
-    void desktopLooks()
+    void windows()
     {
         QFETCH(QString, window);
+        QFETCH(int, role);
         QFETCH(int, points);
         QFETCH(bool, afterwards);
         QFont font = dialogFont;
@@ -351,14 +364,14 @@ private slots:
             windowing::useDialogFont();
         }
         QWidget *shown = open(window);
-        QVERIFY(QTest::qWaitForWindowExposed(shown));
+        QVERIFY(QTest::qWaitForWindowActive(shown));
         if (afterwards) {
             apply();
             QCoreApplication::processEvents(); // as the running program would
         } else {
             verifyCentred(shown);
         }
-        QCOMPARE(shown->font().pointSize(), afterwards || points > 10 ? points : 8);
+        QCOMPARE(shown->font().pointSize(), points > 10 ? points : 8);
         QRegion drawn;
         for (QWidget *control : controls(shown)) {
             const QString name = control->objectName();
@@ -385,35 +398,7 @@ private slots:
         for (const char *black : {"lblTitle", "lblDescription", "lblDisclaimer"})
             if (auto *label = shown->findChild<QLabel *>(black))
                 QCOMPARE(label->palette().color(QPalette::WindowText), QColor(Qt::black));
-    }
 
-    // What a screen reader says, in Tab order, then for controls Tab skips.
-    void namesAndTabOrder_data()
-    {
-        QTest::addColumn<QString>("window");
-        QTest::addColumn<int>("role");
-        QTest::addColumn<QString>("names");
-        QTest::newRow("main window")
-            << "Renamer" << int(QAccessible::Window)
-            << "LevlNo: Rename Levl; DAT1: .DAT; HDR1: .HDR; VER1: .VER; SETUP1: .Setup "
-               "Infomation; "
-               "tolevelNO: To Levl; Renamebutton: Rename; Exitbutton: Exit; Folderlist1: Folders; "
-               "LOGO: Title banner";
-        QTest::newRow("viewer") << "Renames" << int(QAccessible::Dialog)
-                                << "OKButton: Refreash; CancelButton: Back; Text1: Renames log; "
-                                   "Text2: Log file path; Command1: Browse...; Month1: From date; "
-                                   "Month2: To date";
-        QTest::newRow("About")
-            << "frmAbout" << int(QAccessible::Dialog)
-            << "cmdOK: OK; picIcon: Application icon; Label1: vantorel-renamer@example.org";
-    }
-    void namesAndTabOrder()
-    {
-        QFETCH(QString, window);
-        QFETCH(int, role);
-        QWidget *shown = open(window);
-        QVERIFY(QTest::qWaitForWindowActive(shown));
-        verifyCentred(shown);
         QVERIFY(shown->testAttribute(Qt::WA_KeyboardFocusChange));
         QAccessibleInterface *accessible = QAccessible::queryAccessibleInterface(shown);
         QCOMPARE(int(accessible->role()), role);
