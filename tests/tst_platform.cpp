@@ -35,8 +35,7 @@ private slots:
               "fifo", "fifo with a writer", "link -> entry", "link -> nowhere", "blank",
               "/dev/zero", "/dev/null", "/dev/stdin", "/proc/self/status", "unreadable"})
             QTest::newRow(kind) << kind << "";
-        for (const char *fault :
-             {"error", "late error", "end error", "shrink", "grow", "interrupt", "short"})
+        for (const char *fault : {"end error", "shrink", "interrupt", "short"})
             QTest::newRow(fault) << "log" << fault;
     }
     void reads()
@@ -69,23 +68,18 @@ private slots:
                                : -1;
         int calls = 0;
         platform::detail::logReadFunction() = [&](int fd, void *data, size_t size) -> ssize_t {
-            ++calls;
-            if (fault == "error" || (fault.endsWith("error") && calls == 2) ||
-                (fault == "interrupt" && calls == 1)) {
+            if (++calls == 1 && fault == "shrink")
+                QFile::resize(log, 10);
+            if ((fault == "interrupt" && calls == 1) || (fault == "end error" && calls == 2)) {
                 errno = fault == "interrupt" ? EINTR : EIO;
                 return -1;
             }
-            if (calls == 1 && (fault == "shrink" || fault == "grow"))
-                QFile::resize(log, fault == "grow" ? Largest + 4 : 10);
-            if (fault == "late error" || fault == "short")
-                size = std::min<size_t>(size, 4096);
-            return ::read(fd, data, size);
+            return ::read(fd, data, fault == "short" ? std::min<size_t>(size, 4096) : size);
         };
         const auto descriptors = [] { return QDir("/proc/self/fd").entryList().size(); };
         const auto before = descriptors();
         QCOMPARE(readWholeFile(name, Largest), read ? std::optional(readFile(name)) : std::nullopt);
         QCOMPARE(descriptors(), before);
-        QVERIFY(fault.isEmpty() || calls > 0);
         if (writer >= 0)
             close(writer);
     }
