@@ -88,36 +88,32 @@ private slots:
     // Wine, Steam, Lutris, Bottles, Heroic and PlayOnLinux leave them.
     void levelsFolder_data()
     {
-        // "a/" folder, "a = text" file, "a -> b" link, "WINEPREFIX=a" the variable
+        // "a/" folder, "a = text" file, "a -> b" link, "WINEPREFIX=a" the variable; @/ the home
         QTest::addColumn<QStringList>("layout");
-        QTest::addColumn<QString>("found"); // relative to the home; @/ stands for the home
+        QTest::addColumn<QString>("found"); // the prefix, or the whole path of the levels
         const auto game = [](const QString &prefix) { return prefix + "/" + levels + "/"; };
         const auto vdf = [](const QStringList &paths) {
-            QString text = "\"libraryfolders\"\n{\n";
+            QString text = "\"libraryfolders\"\n{";
             for (int i = 0; i < paths.size(); ++i)
-                text += QString("\t\"%1\"\n\t{\n\t\t\"path\"\t\"%2\"\n\t\t\"apps\"\n\t\t{"
-                                "\n\t\t\t\"9\"\t\"1\"\n\t\t}\n\t}\n")
+                text += QString("\n\t\"%1\"\t{ \"path\"\t\"%2\"\n\t\"apps\" { \"9\" \"1\" } }")
                             .arg(QString::number(i), paths[i]);
-            return text + "}\n";
+            return text + "\n}\n";
         };
-        const QString steam = ".local/share/Steam";
-        const QString proton = "/steamapps/compatdata/2201/pfx";
+        const QString steam = ".local/share/Steam", proton = "/steamapps/compatdata/2201/pfx";
         const QString libraries = steam + "/steamapps/libraryfolders.vdf = ";
         const QString games = "games" + proton, pol = ".PlayOnLinux/wineprefix/vantorel";
-
-        // The prefix where the game is found, or the whole path of its levels.
-        const auto row = [](const char *name, const QStringList &layout, const QString &found) {
-            QTest::newRow(name) << layout << found;
+        const auto row = [](const QString &name, const QStringList &layout, const QString &found) {
+            QTest::newRow(qPrintable(name)) << layout << found;
         };
         row("nowhere", {".wine/drive_c/", steam + proton + "/drive_c/"}, ".wine");
         row("wine first", {game(".wine"), game(steam + proton)}, ".wine");
+        const QString flatpak = ".var/app/com.valvesoftware.Steam/";
         for (const QString &root :
-             {QString(".steam/steam"), steam, QString(".var/app/com.valvesoftware.Steam/") + steam,
-              QString(".var/app/com.valvesoftware.Steam/data/Steam"),
-              QString("snap/steam/common/") + steam})
-            QTest::addRow("steam in %s", qPrintable(root))
-                << QStringList{root + "/steamapps/compatdata/7/pfx/drive_c/", game(root + proton)}
-                << root + proton;
+             QStringList{".steam/steam", steam, flatpak + steam, flatpak + "data/Steam",
+                         "snap/steam/common/" + steam})
+            row("steam in " + root,
+                {root + "/steamapps/compatdata/7/pfx/drive_c/", game(root + proton)},
+                root + proton);
         row("second library, listed twice, through a link",
             {steam + "/steamapps/compatdata/1/pfx/drive_c/", game(games),
              ".steam/steam -> @/" + steam, "lib -> @/games",
