@@ -67,6 +67,9 @@ class TestRenameMatrix : public QObject {
     // FAT through FUSE, whose driver would lose a file over names beyond ASCII
     // and what a folder holds on renaming it: these must be refused.
     const bool fuseFat = qEnvironmentVariableIsSet("VR_FUSE_FAT");
+    // Where the runner could: an empty folder on another disk, a read-only one holding "kept".
+    const QString other = qEnvironmentVariable("VR_OTHER_DISK");
+    const QString readOnly = qEnvironmentVariable("VR_READ_ONLY");
     bool caseless = false; // as Windows and FAT are
 
 private slots:
@@ -97,9 +100,6 @@ private slots:
         const int noFolder = fuseFat ? PermissionDenied : RenameOk;
         const QStringList folder{"levl2131.DAT/", "levl2131.DAT/in = in"};
         const QString &src = Source, dst = "levl2001.DAT";
-        // Where the runner could: an empty folder on another disk, a read-only one holding "kept".
-        const QString other = qEnvironmentVariable("VR_OTHER_DISK");
-        const QString readOnly = qEnvironmentVariable("VR_READ_ONLY");
         const QString longPath = QString(QString(200, 'p') + "/").repeated(40) + "levl1.DAT";
         for (int way = 0; way < Ways; ++way) {
             const auto row = [&](const char *title, const QString &to, int code,
@@ -198,7 +198,6 @@ private slots:
         if (caseless && c.from.compare(c.to, Qt::CaseInsensitive) == 0 && tree() == before)
             wanted = before;
         QCOMPARE(tree(), wanted);
-        const QString other = qEnvironmentVariable("VR_OTHER_DISK");
         QVERIFY(other.isEmpty() || QDir(other).isEmpty()); // nothing copied there
     }
 

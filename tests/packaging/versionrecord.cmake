@@ -4,11 +4,10 @@
 include(${CMAKE_CURRENT_LIST_DIR}/../../cmake/shortversion.cmake)
 
 # The short version takes the minor number as two digits.
-vr_short_version(a 1 5)
-vr_short_version(b 1 12)
-vr_short_version(c 12 3)
-if(NOT "${a} ${b} ${c}" STREQUAL "1.05 1.12 12.03")
-    message(FATAL_ERROR "Versions 1.5, 1.12 and 12.3 read ${a} ${b} ${c}")
+vr_short_version(a 1 12)
+vr_short_version(b 12 3)
+if(NOT "${a} ${b}" STREQUAL "1.12 12.03")
+    message(FATAL_ERROR "Versions 1.12 and 12.3 read ${a} ${b}")
 endif()
 
 find_program(windres NAMES i686-w64-mingw32-windres x86_64-w64-mingw32-windres)
