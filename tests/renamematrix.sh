@@ -37,8 +37,7 @@ exfat() { loops+=("$(losetup -f --show "$1")") && mount.exfat-fuse "${loops[-1]}
 fuse() { [ -e /dev/fuse ] && command -v "$1" >/dev/null; }
 # The FAT driver runs as a job of ours, so that it can be ended when it hangs.
 fat() {
-    fusefat -f -o rw+ "$1" "$2" &
-    drivers+=($!)
+    fusefat -f -o rw+ "$1" "$2" & drivers+=($!)
     for _ in $(seq 50); do mountpoint -q "$2" || sleep 0.1; done
 }
 

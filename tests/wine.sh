@@ -28,8 +28,7 @@ export DISPLAY=":$(head -n1 "$display")"
     flock 9
     # A prefix made before Wine could run 32-bit programs cannot run them.
     if [ ! -f "$WINEPREFIX/drive_c/windows/syswow64/kernel32.dll" ]; then
-        [ ! -f "$WINEPREFIX/system.reg" ] || rm -rf "$WINEPREFIX"
-        "$wine" wineboot -i >"$WINEPREFIX.log" 2>&1
+        rm -rf "$WINEPREFIX" && "$wine" wineboot -i >"$WINEPREFIX.log" 2>&1
     fi
     # With no window manager Wine waits two seconds for one at every hidden
     # window: Wine keeps its windows to itself instead.
