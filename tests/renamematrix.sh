@@ -55,8 +55,7 @@ else
         readonly=""
     tmpfs other 1m && other=$scratch/other
 fi
-VR_READ_ONLY=${readonly:+$(name "$readonly")} VR_OTHER_DISK=${other:+$(name "$other")}
-export VR_READ_ONLY VR_OTHER_DISK
+export VR_READ_ONLY=${readonly:+$(name "$readonly")} VR_OTHER_DISK=${other:+$(name "$other")}
 
 status=0
 matrix() { echo "== $1" && VR_SCRATCH=$(name "$2") "${run[@]}" || status=1; }

@@ -70,19 +70,16 @@ class TestRenameMatrix : public QObject {
     // Where the runner could: an empty folder on another disk, a read-only one holding "kept".
     const QString other = qEnvironmentVariable("VR_OTHER_DISK");
     const QString readOnly = qEnvironmentVariable("VR_READ_ONLY");
-    bool caseless = false; // as Windows and FAT are
+    const QString scratch = qEnvironmentVariable("VR_SCRATCH", QDir::tempPath()) + "/vr-XXXXXX";
+    const bool caseless = [this] { // as Windows and FAT are
+        const QTemporaryDir probe(scratch);
+        return writeFile(probe.filePath("probe"), "") && QFileInfo::exists(probe.filePath("PROBE"));
+    }();
 
 private slots:
-    void initTestCase()
-    {
-        init();
-        caseless = writeFile("probe", "") && QFileInfo::exists("PROBE");
-        cleanup();
-    }
     void init()
     {
-        dir = std::make_unique<QTemporaryDir>(qEnvironmentVariable("VR_SCRATCH", QDir::tempPath()) +
-                                              "/vr-XXXXXX");
+        dir = std::make_unique<QTemporaryDir>(scratch);
         QVERIFY(dir->isValid() && QDir::setCurrent(dir->path()));
     }
     void cleanup()
@@ -247,7 +244,6 @@ private slots:
         for (int n = 0; n < written; ++n)
             wanted << record(n);
         QCOMPARE(records, wanted << "level 3000");
-        QVERIFY(readFile("levl3000.DAT").startsWith("level 3000\n"));
         qInfo("%d records", written);
     }
 #endif
