@@ -15,8 +15,8 @@ mounts=() loops=() drivers=()
 cleanup() {
     # A hanging FUSE driver would keep its mount, and whoever waits on it,
     # forever: detach without waiting, then end the driver.
-    { umount -l "${mounts[@]}"; kill -9 "${drivers[@]}"; losetup -d "${loops[@]}"; } 2>/dev/null || true
-    chmod -R u+w "$scratch" 2>/dev/null || true
+    { umount -l "${mounts[@]}"; kill -9 "${drivers[@]}"; losetup -d "${loops[@]}"
+        chmod -R u+w "$scratch"; } 2>/dev/null || true
     rm -rf "$scratch" ${shm:+"$shm"}
 }
 trap cleanup EXIT

@@ -19,8 +19,7 @@ export QT_PLUGIN_PATH="Z:${plugins//\//\\}"
 server=$(command -v wineserver || echo /usr/lib/wine/wineserver)
 unset WAYLAND_DISPLAY
 display=$(mktemp)
-Xvfb -displayfd 3 -screen 0 1024x768x24 -dpi 96 -nolisten tcp 3>"$display" 2>/dev/null &
-xvfb=$!
+Xvfb -displayfd 3 -screen 0 1024x768x24 -dpi 96 -nolisten tcp 3>"$display" 2>/dev/null & xvfb=$!
 trap '"$server" -k 2>/dev/null; kill $xvfb 2>/dev/null; rm -f "$display"' EXIT
 for _ in $(seq 100); do [ -s "$display" ] || sleep 0.1; done
 export DISPLAY=":$(head -n1 "$display")"
