@@ -142,7 +142,7 @@ private slots:
                 qputenv("WINEPREFIX", QFile::encodeName(entry.mid(11)));
             else if (QDir().mkpath(QFileInfo(name).path()) && entry.contains(" -> "))
                 QVERIFY(QFile::link(entry.section(" -> ", 1), name));
-            else if (entry.contains(" = ")) // a folder "a/" is made as the path of its name
+            else if (entry.contains(" = ")) // an "a/" is made already: its path is the folder
                 writeFile(name, entry.section(" = ", 1).toUtf8());
         }
         const QString folder = platform::hostPath(QString::fromUtf16(platform::LevelsFolder));
