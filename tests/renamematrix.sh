@@ -7,16 +7,16 @@ set -euo pipefail
 mode=$1 scratch=$(mkdir -p "$2" && cd "$2" && pwd)/scratch
 shift 2
 run=("$@")
+# A hanging file-system driver fails the run instead of stalling it.
+[ "$mode" != native ] || run=(timeout -k 5 60 "$@")
 # Wine shows the Unix root as drive Z:.
 name() { if [ "$mode" = wine ]; then local p=${1//\//\\} && echo "Z:$p"; else echo "$1"; fi; }
 mounts=() loops=() drivers=()
 cleanup() {
     # A hanging FUSE driver would keep its mount, and whoever waits on it,
     # forever: detach without waiting, then end the driver.
-    for m in "${mounts[@]}"; do umount -l "$m" 2>/dev/null || true; done
-    for m in "${drivers[@]}"; do kill -9 "$m" 2>/dev/null || true; done
-    for m in "${loops[@]}"; do losetup -d "$m" 2>/dev/null || true; done
-    chmod -R u+w "$scratch" 2>/dev/null || true
+    { umount -l "${mounts[@]}"; kill -9 "${drivers[@]}"; losetup -d "${loops[@]}"
+        chmod -R u+w "$scratch"; } 2>/dev/null || true
     rm -rf "$scratch" ${shm:+"$shm"}
 }
 trap cleanup EXIT
@@ -33,15 +33,11 @@ mount_as() {
 }
 tmpfs() { mount_as "$1" "" mount -t tmpfs -o "size=$2" "vr-$1" "$scratch/$1"; }
 # exfat-fuse run by root wants a block device: a loop device on the image.
-exfat() {
-    local loop
-    loop=$(losetup -f --show "$1") && loops+=("$loop") && mount.exfat-fuse "$loop" "$2"
-}
+exfat() { loops+=("$(losetup -f --show "$1")") && mount.exfat-fuse "${loops[-1]}" "$2"; }
 fuse() { [ -e /dev/fuse ] && command -v "$1" >/dev/null; }
 # The FAT driver runs as a job of ours, so that it can be ended when it hangs.
 fat() {
-    fusefat -f -o rw+ "$1" "$2" &
-    drivers+=($!)
+    fusefat -f -o rw+ "$1" "$2" & drivers+=($!)
     for _ in $(seq 50); do mountpoint -q "$2" || sleep 0.1; done
 }
 
@@ -59,17 +55,10 @@ else
         readonly=""
     tmpfs other 1m && other=$scratch/other
 fi
-VR_READ_ONLY=${readonly:+$(name "$readonly")} VR_OTHER_DISK=${other:+$(name "$other")}
-export VR_READ_ONLY VR_OTHER_DISK
+export VR_READ_ONLY=${readonly:+$(name "$readonly")} VR_OTHER_DISK=${other:+$(name "$other")}
 
 status=0
-matrix() {
-    echo "== $1"
-    local limit=()
-    # A hanging file-system driver fails the run instead of stalling it.
-    [ "$mode" != native ] || limit=(timeout -k 5 60)
-    VR_SCRATCH=$(name "$2") "${limit[@]}" "${run[@]}" || status=1
-}
+matrix() { echo "== $1" && VR_SCRATCH=$(name "$2") "${run[@]}" || status=1; }
 matrix "$(stat -f -c %T "$scratch/levels")" "$scratch/levels"
 if [ "$mode" = native ] && [ "$(id -u)" -eq 0 ]; then
     { tmpfs tmpfs 64m && matrix tmpfs "$scratch/tmpfs"; } || echo "SKIP   tmpfs: cannot mount one here"

@@ -19,8 +19,7 @@ export QT_PLUGIN_PATH="Z:${plugins//\//\\}"
 server=$(command -v wineserver || echo /usr/lib/wine/wineserver)
 unset WAYLAND_DISPLAY
 display=$(mktemp)
-Xvfb -displayfd 3 -screen 0 1024x768x24 -dpi 96 -nolisten tcp 3>"$display" 2>/dev/null &
-xvfb=$!
+Xvfb -displayfd 3 -screen 0 1024x768x24 -dpi 96 -nolisten tcp 3>"$display" 2>/dev/null & xvfb=$!
 trap '"$server" -k 2>/dev/null; kill $xvfb 2>/dev/null; rm -f "$display"' EXIT
 for _ in $(seq 100); do [ -s "$display" ] || sleep 0.1; done
 export DISPLAY=":$(head -n1 "$display")"
@@ -28,8 +27,7 @@ export DISPLAY=":$(head -n1 "$display")"
     flock 9
     # A prefix made before Wine could run 32-bit programs cannot run them.
     if [ ! -f "$WINEPREFIX/drive_c/windows/syswow64/kernel32.dll" ]; then
-        [ ! -f "$WINEPREFIX/system.reg" ] || rm -rf "$WINEPREFIX"
-        "$wine" wineboot -i >"$WINEPREFIX.log" 2>&1
+        rm -rf "$WINEPREFIX" && "$wine" wineboot -i >"$WINEPREFIX.log" 2>&1
     fi
     # With no window manager Wine waits two seconds for one at every hidden
     # window: Wine keeps its windows to itself instead.

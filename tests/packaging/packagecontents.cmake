@@ -15,8 +15,7 @@ if(NOT shlibdeps)
 endif()
 run(${CPACK} --config ${BUILD_DIR}/CPackConfig.cmake -B ${SCRATCH}/package)
 file(GLOB deb ${SCRATCH}/package/*.deb)
-# The dependencies come from the libraries the program links; "Notepad" needs
-# xdg-utils.
+# Depends comes from the libraries the program links; "Notepad" needs xdg-utils.
 run(dpkg-deb --field ${deb} Package Version Architecture Maintainer Section Depends Recommends)
 if(NOT output MATCHES "^Package: vantorel-renamer\nVersion: ${VERSION}\nArchitecture: .+\n\
 Maintainer: [^\n]+ <[^@>\n]+@[^>\n]+>\nSection: utils\nDepends: ([^\n]*, )?libc6 [^\n]*, \
@@ -25,8 +24,6 @@ libqt6widgets6 [^\n]*\nRecommends: xdg-utils\n$")
 endif()
 run(dpkg-deb --extract ${deb} ${root})
 
-run(find ${root} -type f -printf "%P %m\n" COMMAND env LC_ALL=C sort)
-set(files "${output}")
 file(GLOB pngs ${root}/usr/share/icons/hicolor/*/apps/*.png)
 run(identify -format "%wx%h " ${pngs})
 string(STRIP "${output}" sizes)
@@ -34,7 +31,8 @@ file(STRINGS ${root}/usr/share/applications/vantorel-renamer.desktop entry REGEX
 file(STRINGS ${root}/usr/share/metainfo/${APPSTREAM_ID}.metainfo.xml metadata
     REGEX "<id>|<launchable|<release ")
 list(TRANSFORM metadata REPLACE "^ +| date=.*" "")
-string(JOIN "\n" listing "${files}icon sizes: ${sizes}" ${entry} ${metadata})
+run(find ${root} -type f -printf "%P %m\n" COMMAND env LC_ALL=C sort)
+string(JOIN "\n" listing "${output}icon sizes: ${sizes}" ${entry} ${metadata})
 set(icons usr/share/icons/hicolor)
 set(doc usr/share/doc/vantorel-renamer)
 set(expected "usr/bin/vantorel-renamer 755

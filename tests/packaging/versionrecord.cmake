@@ -1,14 +1,13 @@
-# What a file's properties show of the program file: its version record,
-# compiled and read back by the MinGW resource compiler, and its icon, compared
-# pixel by pixel with the main window's, all in one listing.
+# What a file's properties show of the program file: its version record as the
+# MinGW resource compiler reads it, and its icon, compared pixel by pixel with
+# the main window's, all in one listing.
 include(${CMAKE_CURRENT_LIST_DIR}/../../cmake/shortversion.cmake)
 
 # The short version takes the minor number as two digits.
-vr_short_version(a 1 5)
-vr_short_version(b 1 12)
-vr_short_version(c 12 3)
-if(NOT "${a} ${b} ${c}" STREQUAL "1.05 1.12 12.03")
-    message(FATAL_ERROR "Versions 1.5, 1.12 and 12.3 read ${a} ${b} ${c}")
+vr_short_version(a 1 12)
+vr_short_version(b 12 3)
+if(NOT "${a} ${b}" STREQUAL "1.12 12.03")
+    message(FATAL_ERROR "Versions 1.12 and 12.3 read ${a} ${b}")
 endif()
 
 find_program(windres NAMES i686-w64-mingw32-windres x86_64-w64-mingw32-windres)
@@ -19,9 +18,7 @@ if(NOT windres OR NOT compare)
 endif()
 # The host compiler preprocesses, so no MinGW compiler is needed.
 execute_process(COMMAND ${windres} --preprocessor=${CPP} --preprocessor-arg=-E
-    --preprocessor-arg=-xc --preprocessor-arg=-DRC_INVOKED -O res ${RECORD} ${SCRATCH}.res
-    COMMAND_ERROR_IS_FATAL ANY)
-execute_process(COMMAND ${windres} -J res -O rc ${SCRATCH}.res OUTPUT_VARIABLE record
+    --preprocessor-arg=-xc --preprocessor-arg=-DRC_INVOKED -O rc ${RECORD} OUTPUT_VARIABLE record
     COMMAND_ERROR_IS_FATAL ANY)
 # The lines that say something, and how many pixels of the icon differ.
 string(REGEX REPLACE " ?/\\*[^*]*\\*/|0x[0-9a-f]+L, 1" "" record "${record}")
