@@ -29,11 +29,10 @@ private:
 // read() until `size` bytes came or the file ended; -1 on a read error.
 qint64 readFully(int fd, char *data, qint64 size)
 {
-    const detail::ReadFunction &standIn = detail::logReadFunction();
     qint64 done = 0;
     while (done < size) {
         const auto chunk = static_cast<size_t>(size - done);
-        const ssize_t n = standIn ? standIn(fd, data + done, chunk) : read(fd, data + done, chunk);
+        const ssize_t n = read(fd, data + done, chunk);
         if (n < 0) {
             if (errno == EINTR)
                 continue;
@@ -46,12 +45,6 @@ qint64 readFully(int fd, char *data, qint64 size)
     return done;
 }
 } // namespace
-
-detail::ReadFunction &detail::logReadFunction()
-{
-    static ReadFunction function;
-    return function;
-}
 
 std::optional<QByteArray> readWholeFile(const QString &path, qint64 largest)
 {
