@@ -1,6 +1,5 @@
 #include "builtinpaths.h"
 #include "frmabout.h"
-#include "levelfiles.h"
 #include "logtextbox.h"
 #include "messagerecorder.h"
 #include "renamer.h"
@@ -42,17 +41,6 @@ QList<QWidget *> controls(QWidget *window)
     return window->findChildren<QWidget *>(Qt::FindDirectChildrenOnly);
 }
 
-// A folder's files, "name<content" where a file holds another's name.
-QStringList folderState(const QString &folder)
-{
-    QStringList files;
-    for (const QString &name :
-         QDir(folder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden)) {
-        const QString content = QString::fromUtf8(readFile(folder + "/" + name));
-        files << (content == name ? name : name + "<" + content);
-    }
-    return files;
-}
 } // namespace
 
 // The main window on real level files in a scratch Wine prefix, and its windows.
@@ -206,7 +194,13 @@ private slots:
         }
         click("Renamebutton");
         QTEST(recorder.messages, "messages");
-        QTEST(folderState(folder), "after");
+        QStringList after; // each file "name<content" where it holds another's name
+        for (const QString &name :
+             QDir(folder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden)) {
+            const QString content = QString::fromUtf8(readFile(folder + "/" + name));
+            after << (content == name ? name : name + "<" + content);
+        }
+        QTEST(after, "after");
         QVERIFY(!Single<Renames>::get().isVisible());
         QCOMPARE(child<viewer::LogTextBox>(Single<Renames>::get(), "Text1")->text(),
                  QString("Press the 'Refresh' button."));

@@ -8,7 +8,6 @@
 #include "support.h"
 
 #include <QApplication>
-#include <QCalendarWidget>
 #include <QClipboard>
 #include <QLabel>
 #include <QLineEdit>
@@ -143,13 +142,6 @@ private slots:
         QCOMPARE(recorder.messages, QStringList(2, "Error reading file."));
         QCOMPARE(pointers, QList<Qt::CursorShape>(2, Qt::WaitCursor));
         QCOMPARE(Single<Renames>::get().cursor().shape(), Qt::ArrowCursor);
-        const QByteArray line = "Rename levl2131.DAT to levl2001.DAT OK\r\n";
-        for (const QByteArray &bytes : {line.repeated((24 << 20) / line.size()), QByteArray()}) {
-            QVERIFY(writeFile(path("log.txt"), bytes));
-            pathBox()->setText(path("log.txt"));
-            press("OKButton");
-            QVERIFY(shownText() == QString::fromLatin1(bytes));
-        }
     }
 
     void browseKeepsTheLastChoice()
@@ -199,14 +191,7 @@ private slots:
                  QStringList({"Renames done in this program. ", initialText,
                               platform::hostPath(QString::fromUtf16(platform::DefaultLogPath)),
                               "FROM        TO"}));
-        QCOMPARE(viewer.size(), QSize(468, 529));
-        for (const char *name : {"Month1", "Month2"}) {
-            auto *calendar = child<QCalendarWidget>(name);
-            QVERIFY(!calendar->isEnabled());
-            QCOMPARE(QList<QDate>({calendar->selectedDate(), calendar->minimumDate(),
-                                   calendar->maximumDate()}),
-                     QList<QDate>({QDate(2003, 7, 4), QDate(1753, 1, 1), QDate(9999, 12, 31)}));
-        }
+        QVERIFY(!child<QWidget>("Month1")->isEnabled() && !child<QWidget>("Month2")->isEnabled());
         Single<Renames>::show();
         Single<Renames>::get().close();
         QVERIFY(!Single<Renames>::isLoaded());
