@@ -312,6 +312,7 @@ private slots:
             verifyCentred(shown);
         }
         QCOMPARE(shown->font().pointSize(), points > 10 ? points : 8);
+        QVERIFY(shown->testAttribute(Qt::WA_KeyboardFocusChange)); // the focus shown from the start
         QRegion drawn;
         for (QWidget *control : controls(shown)) {
             const QString name = control->objectName();
@@ -344,7 +345,7 @@ private slots:
             for (auto key : {Qt::Key_Return, Qt::Key_Enter, Qt::Key_Escape})
                 QTest::keyClick(child<QWidget>(*shown, "LevlNo"), key);
             trigger("Help2");
-            QCOMPARE(recorder.messages.size() + visibleWindows(), 1);
+            QCOMPARE(QList({recorder.messages.size(), visibleWindows()}), QList<qsizetype>({0, 1}));
             // Alt alone selects "File", and shows it selected.
             QMenuBar *menus = Single<Renamer>::get().menuBar();
             const QImage plain = menus->grab().toImage();
@@ -353,7 +354,6 @@ private slots:
             QVERIFY(menus->grab().toImage() != plain);
             QTest::keyClick(menus, Qt::Key_Escape);
         }
-        QVERIFY(shown->testAttribute(Qt::WA_KeyboardFocusChange));
         QAccessibleInterface *accessible = QAccessible::queryAccessibleInterface(shown);
         QCOMPARE(int(accessible->role()), role);
         QCOMPARE(accessible->text(QAccessible::Name), shown->windowTitle());
