@@ -8,8 +8,14 @@ set(CPACK_PACKAGE_NAME ${VR_PROGRAM})
 set(CPACK_PACKAGE_VENDOR ${VR_COMPANY})
 set(CPACK_PACKAGE_CONTACT "${VR_COMPANY} <${VR_CONTACT}>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY ${VR_SUMMARY})
-set(CPACK_PACKAGE_DESCRIPTION
-    "${VR_TITLE} renames the files of one level of the game inside the game's levels folder, reporting every rename in its own message box and never overwriting a file. A read-only viewer shows the renames log.")
+# Lines of at most 80 characters, as Debian's tools show them.
+string(JOIN "\n" CPACK_PACKAGE_DESCRIPTION
+    "${VR_TITLE} renames the files of one level of a strategy game inside the"
+    "game's levels folder, from one level number to another: the level's data,"
+    "header, version and setup information files, each as the user ticks it."
+    "Every rename is reported in its own message box, and a file is never"
+    "overwritten. The game is found in its Wine prefix (Wine, Proton, Lutris,"
+    "Bottles). A read-only viewer shows the renames log.")
 set(CPACK_RESOURCE_FILE_LICENSE ${PROJECT_SOURCE_DIR}/LICENSE)
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)

@@ -12,8 +12,8 @@ VR_PACKAGES=(cmake ninja-build g++ qt6-base-dev libgl-dev clang-format)
 # workspaces).
 VR_E2E_PACKAGES=(python3 xvfb x11-utils xdotool imagemagick openbox)
 # What the Debian package is built with (dpkg-shlibdeps finds its
-# dependencies, and CPack needs file for that).
-VR_PACKAGE_PACKAGES=(dpkg-dev file)
+# dependencies, and CPack needs file for that) and checked with.
+VR_PACKAGE_PACKAGES=(dpkg-dev file lintian)
 # Only some tests need these; without them those tests are skipped.
 # The FUSE drivers and their mkfs tools put the rename matrix on exFAT and FAT
 # as a game on a USB stick or an SD card meets them.

@@ -1,6 +1,7 @@
-# The Debian package, built by CPack from the install rules, installs a complete
-# desktop application: its control fields; every file with its mode, the icons'
-# sizes and what the desktop entry and metadata name, compared whole.
+# The Debian package, built by CPack from the install rules (or the one DEB
+# names), installs a complete desktop application: its control fields; every
+# file with its mode, the icons' sizes and what the desktop entry and metadata
+# name, compared whole; and lintian finds no error, warning or hardening flaw.
 function(run)
     execute_process(COMMAND ${ARGN} OUTPUT_VARIABLE output COMMAND_ERROR_IS_FATAL ANY)
     set(output "${output}" PARENT_SCOPE)
@@ -8,13 +9,27 @@ endfunction()
 
 file(REMOVE_RECURSE ${SCRATCH})
 set(root ${SCRATCH}/root)
+file(MAKE_DIRECTORY ${root})
 find_program(shlibdeps dpkg-shlibdeps)
 if(NOT shlibdeps)
     message("SKIPPED: needs dpkg-shlibdeps; scripts/test installs dpkg-dev")
     return()
 endif()
-run(${CPACK} --config ${BUILD_DIR}/CPackConfig.cmake -B ${SCRATCH}/package)
-file(GLOB deb ${SCRATCH}/package/*.deb)
+if(DEB)
+    set(deb ${DEB})
+else()
+    run(${CPACK} --config ${BUILD_DIR}/CPackConfig.cmake -B ${SCRATCH}/package)
+    file(GLOB deb ${SCRATCH}/package/*.deb)
+endif()
+find_program(lintian lintian)
+if(lintian)
+    execute_process(COMMAND ${lintian} --pedantic -I ${deb} OUTPUT_VARIABLE output)
+    if(output MATCHES "(^|\n)[EW]: |hardening")
+        message(FATAL_ERROR "lintian:\n${output}")
+    endif()
+else()
+    message(WARNING "lintian is missing (scripts/test installs it): the package goes unchecked by it")
+endif()
 # Depends comes from the libraries the program links; "Notepad" needs xdg-utils.
 run(dpkg-deb --field ${deb} Package Version Architecture Maintainer Section Depends Recommends)
 if(NOT output MATCHES "^Package: vantorel-renamer\nVersion: ${VERSION}\nArchitecture: .+\n\
@@ -47,6 +62,7 @@ ${icons}/32x32/apps/vantorel-renamer.png 644
 ${icons}/48x48/apps/vantorel-renamer.png 644
 ${icons}/64x64/apps/vantorel-renamer.png 644
 ${icons}/scalable/apps/vantorel-renamer.svg 644
+usr/share/lintian/overrides/vantorel-renamer 644
 usr/share/man/man1/vantorel-renamer.1.gz 644
 usr/share/metainfo/${APPSTREAM_ID}.metainfo.xml 644
 icon sizes: 128x128 256x256 32x32 48x48 64x64
