@@ -17,7 +17,15 @@ execute_process(COMMAND ${CMAKE_CXX_COMPILER} -print-file-name=libwinpthread-1.d
 get_filename_component(vr_cxx_runtime ${vr_cxx_runtime} DIRECTORY)
 get_filename_component(vr_thread_runtime ${vr_thread_runtime} DIRECTORY)
 
-set(VR_WINDOWS_NAME ${VR_PROGRAM}-${PROJECT_VERSION}-win32)
+# The 64-bit build serves only the Windows tests, where the kernel runs no
+# 32-bit code; Wine runs each build through the loader of its bitness.
+if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+    set(VR_WINDOWS_NAME ${VR_PROGRAM}-${PROJECT_VERSION}-win64)
+    set(VR_WINE /usr/lib/wine/wine64)
+else()
+    set(VR_WINDOWS_NAME ${VR_PROGRAM}-${PROJECT_VERSION}-win32)
+    set(VR_WINE /usr/lib/wine/wine)
+endif()
 set(VR_WINDOWS_FOLDER ${CMAKE_BINARY_DIR}/${VR_WINDOWS_NAME})
 set(VR_WINDOWS_ZIP ${CMAKE_BINARY_DIR}/${VR_WINDOWS_NAME}.zip)
 set(vr_plugins

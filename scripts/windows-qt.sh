@@ -4,15 +4,22 @@
 
 # The Windows program is a 32-bit one: Windows then shows it, as it shows the
 # game, the per-user copies of what such programs write into Program Files.
-# The target names the compilers, the toolchain file and the cache folder.
-VR_WINDOWS_TARGET=i686
-VR_MINGW=$VR_WINDOWS_TARGET-w64-mingw32
-VR_MINGW_PACKAGE=mingw-w64-${VR_WINDOWS_TARGET//_/-} # as Debian's package names spell it
-VR_MINGW_TOOLCHAIN="$VR_ROOT/cmake/mingw-w64-$VR_WINDOWS_TARGET.cmake"
-# What the cross build needs: the compilers, Debian's host Qt (its tools and
-# CMake packages), and dpkg-source to unpack the source package.
-VR_WINDOWS_PACKAGES=("g++-$VR_MINGW_PACKAGE-posix" "binutils-$VR_MINGW_PACKAGE" qt6-base-dev
-    qt6-base-dev-tools dpkg-dev cmake ninja-build)
+# The target (i686, or x86_64 for the Windows tests where the kernel runs no
+# 32-bit code: see scripts/test) names the compilers, the toolchain file, the
+# cache folder and the build folder.
+vr_windows_target() {
+    VR_WINDOWS_TARGET=$1
+    VR_MINGW=$VR_WINDOWS_TARGET-w64-mingw32
+    VR_MINGW_PACKAGE=mingw-w64-${VR_WINDOWS_TARGET//_/-} # as Debian's package names spell it
+    VR_MINGW_TOOLCHAIN="$VR_ROOT/cmake/mingw-w64-$VR_WINDOWS_TARGET.cmake"
+    # What the cross build needs: the compilers, Debian's host Qt (its tools and
+    # CMake packages), and dpkg-source to unpack the source package.
+    VR_WINDOWS_PACKAGES=("g++-$VR_MINGW_PACKAGE-posix" "binutils-$VR_MINGW_PACKAGE" qt6-base-dev
+        qt6-base-dev-tools dpkg-dev cmake ninja-build)
+    VR_WINDOWS_BUILD="$VR_ROOT/build-windows"
+    [ "$VR_WINDOWS_TARGET" = i686 ] || VR_WINDOWS_BUILD+="-$VR_WINDOWS_TARGET"
+}
+vr_windows_target "${VR_WINDOWS_TARGET:-i686}"
 VR_CACHE="${XDG_CACHE_HOME:-$HOME/.cache}/vantorel-renamer"
 
 # Only what the program and its tests use: no OpenGL, D-Bus, ICU, network,
@@ -129,11 +136,16 @@ vr_qt_build() {
     rm -rf "$work"
 }
 
-VR_WINDOWS_BUILD="$VR_ROOT/build-windows"
 # What runs the Windows program and its tests: Wine (its 32-bit part runs the
 # 32-bit program in a 64-bit prefix, as 64-bit Windows runs it), an X server of
 # the tests' own, and for the end-to-end run input through XTest and screenshots.
 VR_WINE_PACKAGES=(wine64 wine32:i386 xvfb xdotool imagemagick)
+
+# Whether this kernel runs Wine's 32-bit loader, an i386 program: some kernels
+# run no 32-bit x86 code at all.
+vr_runs_32bit() {
+    /usr/lib/wine/wine --version >/dev/null 2>&1
+}
 
 # Configures (once, and again when the Qt for Windows in use changes) and
 # builds the Windows program, its deployed folder and zip, and its tests.
