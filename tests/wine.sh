@@ -41,17 +41,20 @@ for _ in $(seq 100); do [ -s "$display" ] || ! kill -0 "$xvfb" 2>/dev/null || sl
 export DISPLAY=":$(head -n1 "$display")"
 (
     flock 9
-    # A prefix made before Wine could run 32-bit programs cannot run them.
+    fail() { echo "Wine could not $1 $WINEPREFIX:" && tail -n 20 "$log" && exit 1; }
+    # A prefix made before Wine could run 32-bit programs cannot run them. Its
+    # registry is on disk once its server has ended.
     if [ ! -f "$WINEPREFIX/drive_c/windows/syswow64/kernel32.dll" ]; then
         rm -rf "$WINEPREFIX" && mkdir "$WINEPREFIX"
-        "$wine" wineboot -i >>"$log" 2>&1 </dev/null &&
-            [ -f "$WINEPREFIX/drive_c/windows/syswow64/kernel32.dll" ] ||
-            { echo "Wine could not make its prefix $WINEPREFIX:" && tail -n 20 "$log" && exit 1; }
+        "$wine" wineboot -i >>"$log" 2>&1 </dev/null && "$server" -w &&
+            [ -f "$WINEPREFIX/drive_c/windows/syswow64/kernel32.dll" ] || fail "make its prefix"
     fi
     # With no window manager Wine waits two seconds for one at every hidden
     # window: Wine keeps its windows to itself instead.
-    grep -qF '"Managed"="N"' "$WINEPREFIX/user.reg" ||
-        "$wine" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >>"$log" 2>&1 </dev/null
+    grep -qsF '"Managed"="N"' "$WINEPREFIX/user.reg" || {
+        "$wine" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >>"$log" 2>&1 </dev/null &&
+            "$server" -w
+    } || fail "set up its prefix"
 ) 9>"$WINEPREFIX.lock"
 # Started here, Wine's server and the programs it starts write to the log too.
 "$server" -p5 >>"$log" 2>&1 </dev/null
