@@ -9,7 +9,7 @@ QString levelFileName(const QString &number, const QString &extension)
     return QStringLiteral("levl") + number + extension;
 }
 
-QString failureReason(int code)
+QString failureReason(platform::RenameCode code)
 {
     switch (code) {
     case platform::FileNotFound:
@@ -21,7 +21,7 @@ QString failureReason(int code)
     }
 }
 
-QString renameMessage(const QString &from, const QString &to, int code)
+QString renameMessage(const QString &from, const QString &to, platform::RenameCode code)
 {
     const QString head = QStringLiteral("Rename ") + from + QStringLiteral(" to ") + to;
     if (code == platform::RenameOk)

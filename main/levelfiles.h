@@ -1,5 +1,7 @@
 #pragma once
 
+#include "rename.h"
+
 #include <QString>
 
 namespace renaming {
@@ -9,9 +11,9 @@ namespace renaming {
 QString levelFileName(const QString &number, const QString &extension);
 
 // What a rename message says after " Failed ".
-QString failureReason(int code);
+QString failureReason(platform::RenameCode code);
 
 // The message of one rename: "... OK" for code 0, else "... Failed " + reason.
-QString renameMessage(const QString &from, const QString &to, int code);
+QString renameMessage(const QString &from, const QString &to, platform::RenameCode code);
 
 } // namespace renaming

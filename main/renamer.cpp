@@ -273,7 +273,8 @@ void Renamer::on_Renamebutton_clicked()
 
 void Renamer::RenameLevelFile(const QString &from, const QString &to)
 {
-    const int code = platform::renameIgnoringCase(nativeName(from), nativeName(to));
+    const platform::RenameCode code =
+        platform::renameIgnoringCase(nativeName(from), nativeName(to));
     windowing::messageBox(renaming::renameMessage(from, to, code));
 }
 

@@ -7,12 +7,12 @@ namespace platform {
 // Several files match the source name in different letter case, so the game
 // could not tell which one is meant: refused rather than guessed. (A name the
 // game cannot use, as one holding a NUL is.)
-inline constexpr int AmbiguousFileName = BadFileName;
+inline constexpr RenameCode AmbiguousFileName = BadFileName;
 
 // renameNoReplace with the game's letter-case rules, which Windows applies by
 // itself: a source missing in its exact case is found in another case when
 // only one file has it so; a target existing in any case exists; the renamed
 // file takes `to` exactly as written.
-int renameIgnoringCase(const std::filesystem::path &from, const std::filesystem::path &to);
+RenameCode renameIgnoringCase(const std::filesystem::path &from, const std::filesystem::path &to);
 
 } // namespace platform

@@ -47,7 +47,7 @@ bool sameFolder(const fs::path &a, const fs::path &b)
 }
 } // namespace
 
-int renameIgnoringCase(const fs::path &from, const fs::path &to)
+RenameCode renameIgnoringCase(const fs::path &from, const fs::path &to)
 {
     if (holdsNul(from) || holdsNul(to))
         return BadFileName;

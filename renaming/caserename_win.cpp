@@ -2,7 +2,7 @@
 
 namespace platform {
 
-int renameIgnoringCase(const std::filesystem::path &from, const std::filesystem::path &to)
+RenameCode renameIgnoringCase(const std::filesystem::path &from, const std::filesystem::path &to)
 {
     return renameNoReplace(from, to);
 }

@@ -26,16 +26,16 @@ enum RenameCode : int {
 // existing `to`, not even one that appears while the rename is under way;
 // on a file system with no way to promise the latter (exFAT and FAT through
 // FUSE), only a file created in the instant before the rename could be.
-int renameNoReplace(const std::filesystem::path &from, const std::filesystem::path &to);
+RenameCode renameNoReplace(const std::filesystem::path &from, const std::filesystem::path &to);
 
 #ifndef _WIN32
 namespace detail {
 // The ways renameNoReplace tries in turn on POSIX, reachable one by one so
 // that each can be proved on any file system.
-int renameExclusive(const char *from, const char *to, bool &unsupported);
-int renameByLink(const char *from, const char *to, bool &unsupported);
-int renameAfterCheck(const char *from, const char *to);
-int codeForErrno(int err, const char *from, const char *to);
+RenameCode renameExclusive(const char *from, const char *to, bool &unsupported);
+RenameCode renameByLink(const char *from, const char *to, bool &unsupported);
+RenameCode renameAfterCheck(const char *from, const char *to);
+RenameCode codeForErrno(int err, const char *from, const char *to);
 
 // Lets tests take renameNoReplace down the paths a file system without the
 // earlier ways forces on it, and act where another process could.

@@ -96,7 +96,7 @@ bool isFuseFat(dev_t device)
 }
 } // namespace
 
-int codeForErrno(int err, const char *from, const char *to)
+RenameCode codeForErrno(int err, const char *from, const char *to)
 {
     switch (err) {
     case ENOENT:
@@ -141,7 +141,7 @@ int codeForErrno(int err, const char *from, const char *to)
     }
 }
 
-int renameExclusive(const char *from, const char *to, bool &unsupported)
+RenameCode renameExclusive(const char *from, const char *to, bool &unsupported)
 {
     if (renameat2(AT_FDCWD, from, AT_FDCWD, to, RENAME_NOREPLACE) == 0)
         return RenameOk;
@@ -152,7 +152,7 @@ int renameExclusive(const char *from, const char *to, bool &unsupported)
     return unsupported ? PathFileAccessError : codeForErrno(err, from, to);
 }
 
-int renameByLink(const char *from, const char *to, bool &unsupported)
+RenameCode renameByLink(const char *from, const char *to, bool &unsupported)
 {
     // A second name for the file fails atomically when `to` exists; only
     // then is the old name dropped.
@@ -173,7 +173,7 @@ int renameByLink(const char *from, const char *to, bool &unsupported)
     return RenameOk;
 }
 
-int renameAfterCheck(const char *from, const char *to)
+RenameCode renameAfterCheck(const char *from, const char *to)
 {
     // Last resort, for folders and for file systems with neither way above
     // (exFAT and FAT through FUSE, where a game on a USB stick or an SD card
@@ -225,11 +225,12 @@ FallbackSeam &fallbackSeam()
 } // namespace detail
 
 namespace {
-int renameByTheWays(const char *from, const char *to)
+RenameCode renameByTheWays(const char *from, const char *to)
 {
     detail::FallbackSeam &seam = detail::fallbackSeam();
     bool unsupported = seam.exclusiveUnsupported;
-    int code = unsupported ? PathFileAccessError : detail::renameExclusive(from, to, unsupported);
+    RenameCode code =
+        unsupported ? PathFileAccessError : detail::renameExclusive(from, to, unsupported);
     if (!unsupported)
         return code;
     if (seam.beforeFallback)
@@ -244,11 +245,11 @@ int renameByTheWays(const char *from, const char *to)
 }
 } // namespace
 
-int renameNoReplace(const std::filesystem::path &from, const std::filesystem::path &to)
+RenameCode renameNoReplace(const std::filesystem::path &from, const std::filesystem::path &to)
 {
     if (holdsNul(from) || holdsNul(to))
         return BadFileName;
-    const int code = renameByTheWays(from.c_str(), to.c_str());
+    const RenameCode code = renameByTheWays(from.c_str(), to.c_str());
     // Where letter case is ignored the new spelling finds the source itself,
     // and renaming it onto itself only changes its case.
     if (code == FileAlreadyExists && detail::isOtherSpellingOf(from.c_str(), to.c_str()))

@@ -5,7 +5,7 @@
 namespace platform {
 
 namespace {
-int codeForWindowsError(DWORD error)
+RenameCode codeForWindowsError(DWORD error)
 {
     switch (error) {
     case ERROR_FILE_NOT_FOUND:
@@ -49,7 +49,7 @@ bool hasOverlongPart(const std::filesystem::path &name)
 }
 } // namespace
 
-int renameNoReplace(const std::filesystem::path &from, const std::filesystem::path &to)
+RenameCode renameNoReplace(const std::filesystem::path &from, const std::filesystem::path &to)
 {
     if (holdsNul(from) || holdsNul(to))
         return BadFileName;

@@ -233,7 +233,7 @@ private slots:
                 if (code == FileAlreadyExists)
                     std::rename("levl3001.DAT", qPrintable("spilled/" + QString::number(i)));
                 else
-                    QCOMPARE(QList({code, renameNoReplace("levl3001.DAT", "levl3000.DAT")}),
+                    QCOMPARE(QList<int>({code, renameNoReplace("levl3001.DAT", "levl3000.DAT")}),
                              QList({0, 0}));
             }
         }
