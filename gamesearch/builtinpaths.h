@@ -17,10 +17,9 @@ inline constexpr char16_t DefaultLogPath[] =
 // wineprefixes.h), else ~/.wine. Its folders are matched as Wine matches them.
 QString hostPath(const QString &windowsPath);
 
-#ifndef _WIN32
 // Starts looking for the game's prefix on a thread of its own, so that the
-// search runs while Qt starts; the first hostPath waits for its answer.
+// search runs while Qt starts; the first hostPath waits for its answer. On
+// Windows there is nothing to look for.
 void beginGameSearch();
-#endif
 
 } // namespace platform

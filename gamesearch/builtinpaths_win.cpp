@@ -16,6 +16,8 @@ QString folderOf(const QString &path)
 }
 } // namespace
 
+void beginGameSearch() {}
+
 QString hostPath(const QString &windowsPath)
 {
     // A 32-bit game on 64-bit Windows lives under "Program Files (x86)". The

@@ -7,9 +7,7 @@
 
 int main(int argc, char *argv[])
 {
-#ifndef _WIN32
     platform::beginGameSearch();
-#endif
     QApplication app(argc, argv);
     QApplication::setQuitOnLastWindowClosed(false);
     windowing::useDialogFont();

@@ -14,7 +14,6 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QHeaderView>
 #include <QLabel>
@@ -82,15 +81,6 @@ QStandardItem *folderRow(const QIcon &icon, const QString &name, const QString &
     row->setData(path, FolderPathRole);
     row->setEditable(false);
     return row;
-}
-
-std::filesystem::path nativeName(const QString &name)
-{
-#ifdef _WIN32
-    return std::filesystem::path(name.toStdWString());
-#else
-    return std::filesystem::path(QFile::encodeName(name).toStdString());
-#endif
 }
 } // namespace
 
@@ -274,7 +264,7 @@ void Renamer::on_Renamebutton_clicked()
 void Renamer::RenameLevelFile(const QString &from, const QString &to)
 {
     const platform::RenameCode code =
-        platform::renameIgnoringCase(nativeName(from), nativeName(to));
+        platform::renameIgnoringCase(platform::nativeName(from), platform::nativeName(to));
     windowing::messageBox(renaming::renameMessage(from, to, code));
 }
 

@@ -2,6 +2,8 @@
 
 #include "rename.h"
 
+#include <QString>
+
 namespace platform {
 
 // Several files match the source name in different letter case, so the game
@@ -14,5 +16,9 @@ inline constexpr RenameCode AmbiguousFileName = BadFileName;
 // only one file has it so; a target existing in any case exists; the renamed
 // file takes `to` exactly as written.
 RenameCode renameIgnoringCase(const std::filesystem::path &from, const std::filesystem::path &to);
+
+// A name as typed, in the file system's own spelling: its bytes on Linux,
+// UTF-16 on Windows, where any name the user can type stands as it is.
+std::filesystem::path nativeName(const QString &name);
 
 } // namespace platform

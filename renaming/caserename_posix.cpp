@@ -84,4 +84,9 @@ RenameCode renameIgnoringCase(const fs::path &from, const fs::path &to)
     return renameNoReplace(source, to);
 }
 
+fs::path nativeName(const QString &name)
+{
+    return fs::path(QFile::encodeName(name).toStdString());
+}
+
 } // namespace platform

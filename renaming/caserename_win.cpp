@@ -7,4 +7,9 @@ RenameCode renameIgnoringCase(const std::filesystem::path &from, const std::file
     return renameNoReplace(from, to);
 }
 
+std::filesystem::path nativeName(const QString &name)
+{
+    return std::filesystem::path(name.toStdWString());
+}
+
 } // namespace platform

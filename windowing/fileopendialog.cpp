@@ -1,5 +1,7 @@
 #include "fileopendialog.h"
 
+#include "platformdialogs.h"
+
 #include <QFileDialog>
 #include <QStringList>
 #include <utility>
@@ -13,12 +15,7 @@ std::optional<QString> askPlatform(QWidget *parent, const QString &filter)
     dialog.setFileMode(QFileDialog::AnyFile);
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setNameFilters(nameFilters(filter));
-#ifndef _WIN32
-    // Qt's own dialog, whose patterns ignore letter case as the game's
-    // Windows does, so that Renames.txt is listed under *.TXT.
-    dialog.setOption(QFileDialog::DontUseNativeDialog);
-    dialog.setFilter(dialog.filter() & ~QDir::CaseSensitive);
-#endif
+    matchPatternsIgnoringCase(dialog);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return std::nullopt;
     return dialog.selectedFiles().constFirst();

@@ -1,6 +1,7 @@
 #include "services.h"
 
 #include "appidentity.h"
+#include "platformdialogs.h"
 
 #include <QApplication>
 #include <QDir>
@@ -116,15 +117,7 @@ void useDialogFont()
     QFont font = QApplication::font();
     if (font.pointSizeF() > LargestOrdinaryPointSize)
         return;
-#ifdef _WIN32
-    // Windows' dialog faces first. Wine asks for Tahoma, and where it lacks
-    // that font it draws a serif face instead: the sans-serif faces a Linux
-    // system has follow.
-    font.setFamilies({QStringLiteral("Segoe UI"), QStringLiteral("Tahoma"),
-                      QStringLiteral("Microsoft Sans Serif"), QStringLiteral("Arial"),
-                      QStringLiteral("Liberation Sans"), QStringLiteral("DejaVu Sans"),
-                      QStringLiteral("Nimbus Sans"), font.family()});
-#endif
+    font.setFamilies(dialogFaces(font.family()));
     font.setPointSize(8);
     QApplication::setFont(font);
 }
