@@ -15,16 +15,52 @@ namespace viewer {
 namespace {
 constexpr char16_t LineSeparator = QChar::LineSeparator;
 
-// Block properties: which line breaks inside the paragraph stand for a line
-// feed inside a line (a bit for each, in order, sixteen to a character; the
-// others stand for a line end, CR LF), and what the paragraph's end stands
-// for (a line end unless set). The bits are a string, not a byte array:
-// the document tells formats apart by a hash that sees a string's contents
-// but only a byte array's type.
-constexpr int LineFeedBreaks = QTextFormat::UserProperty + 1;
-constexpr int ParagraphEnd = QTextFormat::UserProperty + 2;
 enum class End { LineEnd, LineFeed, Nothing };
-const QString EndText[] = {QStringLiteral("\r\n"), QStringLiteral("\n"), QString()};
+
+// What a paragraph's line breaks and its end stand for, kept in its block
+// format: which line breaks stand for a line feed inside a line (a bit for
+// each, in order, sixteen to a character; the others stand for a line end,
+// CR LF), and what its end stands for (a line end unless set). The bits are a
+// string, not a byte array: the document tells formats apart by a hash that
+// sees a string's contents but only a byte array's type.
+class ParagraphRecord {
+public:
+    static QTextBlockFormat encode(End end, const std::vector<int> &lineFeedBreaks, int breaks)
+    {
+        QTextBlockFormat format;
+        if (end != End::LineEnd)
+            format.setProperty(EndProperty, int(end));
+        if (!lineFeedBreaks.empty()) {
+            QString bits((breaks + 15) / 16, QChar(0));
+            for (const int i : lineFeedBreaks)
+                bits[i / 16] = QChar(bits[i / 16].unicode() | (1 << (i % 16)));
+            format.setProperty(LineFeedsProperty, bits);
+        }
+        return format;
+    }
+
+    explicit ParagraphRecord(const QTextBlock &block)
+        : lineFeeds_(block.blockFormat().property(LineFeedsProperty).toString()),
+          end_(End(std::clamp(block.blockFormat().intProperty(EndProperty), 0, 2)))
+    {}
+
+    End end() const { return end_; }
+    // What the paragraph's line break number `i`, and its end, stand for in the box's value.
+    QStringView lineBreakText(qsizetype i) const
+    {
+        const bool lineFeed =
+            i / 16 < lineFeeds_.size() && (lineFeeds_[i / 16].unicode() >> (i % 16)) & 1;
+        return Text[lineFeed ? 1 : 0];
+    }
+    QStringView endText() const { return Text[int(end_)]; }
+
+private:
+    static constexpr int LineFeedsProperty = QTextFormat::UserProperty + 1;
+    static constexpr int EndProperty = QTextFormat::UserProperty + 2;
+    static constexpr QStringView Text[] = {u"\r\n", u"\n", u""};
+    QString lineFeeds_;
+    End end_;
+};
 
 bool isLineEnd(char16_t c)
 {
@@ -147,15 +183,7 @@ private:
     // starts the next paragraph.
     void endParagraph(qsizetype length, End end, qsizetype rest)
     {
-        QTextBlockFormat format;
-        if (end != End::LineEnd)
-            format.setProperty(ParagraphEnd, int(end));
-        if (!lineFeedBreaks_.empty()) {
-            QString bits((breaks_ + 15) / 16, QChar(0));
-            for (const int i : lineFeedBreaks_)
-                bits[i / 16] = QChar(bits[i / 16].unicode() | (1 << (i % 16)));
-            format.setProperty(LineFeedBreaks, bits);
-        }
+        const QTextBlockFormat format = ParagraphRecord::encode(end, lineFeedBreaks_, breaks_);
         if (first_)
             cursor_.setBlockFormat(format);
         else
@@ -197,20 +225,17 @@ QString LogTextBox::text() const
     QString text;
     text.reserve(document()->characterCount());
     for (QTextBlock block = document()->begin(); block.isValid(); block = block.next()) {
-        const QTextBlockFormat format = block.blockFormat();
-        const QString lineFeeds = format.property(LineFeedBreaks).toString();
+        const ParagraphRecord record(block);
         const QString paragraph = block.text();
         qsizetype from = 0;
         for (qsizetype at, i = 0; (at = paragraph.indexOf(QChar(LineSeparator), from)) >= 0;
              from = at + 1, ++i) {
             text += QStringView(paragraph).mid(from, at - from);
-            const bool lineFeed =
-                i / 16 < lineFeeds.size() && (lineFeeds[i / 16].unicode() >> (i % 16)) & 1;
-            text += EndText[lineFeed ? 1 : 0];
+            text += record.lineBreakText(i);
         }
         text += QStringView(paragraph).mid(from);
         if (block.next().isValid())
-            text += EndText[std::clamp(format.intProperty(ParagraphEnd), 0, 2)];
+            text += record.endText();
     }
     return text;
 }
@@ -229,8 +254,7 @@ QMimeData *LogTextBox::createMimeDataFromSelection() const
         const int from = std::max(start - position, 0);
         const int to = std::min(end - position, block.length() - 1);
         text += QStringView(block.text()).mid(from, to - from);
-        if (end - position > block.length() - 1 &&
-            block.blockFormat().intProperty(ParagraphEnd) != int(End::Nothing))
+        if (end - position > block.length() - 1 && ParagraphRecord(block).end() != End::Nothing)
             text += u'\n';
     }
     text.replace(QChar(LineSeparator), u'\n');
