@@ -23,8 +23,7 @@ set(CPACK_PACKAGE_DIRECTORY ${PROJECT_BINARY_DIR}/package)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
-# The libraries the program links decide the dependencies (dpkg-shlibdeps).
+# The libraries the program links decide the dependencies (dpkg-shlibdeps):
+# Qt's, and GLib's GIO, which finds and starts the text editor for "Notepad".
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-# "Notepad" opens the renames log with xdg-open.
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS xdg-utils)
 include(CPack)

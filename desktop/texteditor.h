@@ -6,17 +6,17 @@
 
 namespace platform {
 
-// Starts the system's text editor on `path` in a window of its own, without
-// waiting for it. False when no editor could be started.
-bool startTextEditor(const QString &path);
+// Starts the system's text editor on `path`, which need not exist yet, in a
+// window of its own, without waiting for it. Calls `failed` when no editor
+// starts: at once, or from the event loop when the editor's launcher gives up
+// within moments of starting.
+void startTextEditor(const QString &path, std::function<void()> failed);
 
-// How programs are started: detached, never through a shell. Tests put a
+#ifdef _WIN32
+// How notepad.exe is started: detached, never through a shell. Tests put a
 // recorder here; the previous starter is returned.
 using ProgramStarter = std::function<bool(const QString &program, const QStringList &arguments)>;
 ProgramStarter setProgramStarter(ProgramStarter starter);
-
-// Starts `program` (looked up on the program search path) through the
-// current starter.
-bool startProgram(const QString &program, const QStringList &arguments);
+#endif
 
 } // namespace platform

@@ -280,9 +280,9 @@ void Renamer::on_Exit1_triggered()
 
 void Renamer::on_Notepad1_triggered()
 {
-    if (!platform::startTextEditor(
-            platform::hostPath(QString::fromUtf16(platform::DefaultLogPath))))
+    platform::startTextEditor(platform::hostPath(QString::fromUtf16(platform::DefaultLogPath)), [] {
         windowing::messageBox(QStringLiteral("The text editor could not be started."));
+    });
 }
 
 void Renamer::on_Program1_triggered()

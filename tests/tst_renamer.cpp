@@ -16,6 +16,7 @@
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QScrollBar>
 #include <QStandardPaths>
 #include <QTableView>
@@ -414,74 +415,91 @@ private slots:
         QTRY_VERIFY(about.isNull());
     }
 
-    // The desktop's plain-text editor on the default log, as one argument, no shell.
-    void notepadStartsTheDefaultEditor_data()
-    {
-        QTest::addColumn<QString>("defaults");    // text/plain in mimeapps.list
-        QTest::addColumn<QStringList>("entries"); // "file name: line|line..."
-        QTest::addColumn<bool>("logExists");
-        QTest::addColumn<QStringList>("command"); // "EDITOR", "LOG" stand for the paths
 #ifdef _WIN32
-        QTest::newRow("notepad") << "" << QStringList() << false
-                                 << QStringList{"notepad.exe", "LOG"};
-#else
-        const QString plain = R"(fake.desktop: Type=Application|Exec="EDITOR" %f)";
-        QTest::newRow("quoted program, URL list, icon and percent")
-            << "fake.desktop"
-            << QStringList{R"(fake.desktop: Type=Application|Icon=pen|)"
-                           R"(Exec="EDITOR" "--new window" %i %U 100%%)"}
-            << true << QStringList{"EDITOR", "--new window", "--icon", "pen", "LOG", "100%"};
-        QTest::newRow("missing, hidden and unrunnable entries skipped, no log yet")
-            << "gone.desktop;hidden.desktop;tried.desktop;fake.desktop"
-            << QStringList{"hidden.desktop: Type=Application|Hidden=true|Exec=EDITOR",
-                           "tried.desktop: Type=Application|TryExec=no-such-editor|Exec=EDITOR",
-                           plain}
-            << false << QStringList{"EDITOR", "LOG"};
-        QTest::newRow("no editor at all") << "" << QStringList() << false << QStringList();
-#endif
-    }
-    void notepadStartsTheDefaultEditor()
+    // Notepad on the default log, the path one argument, once per click.
+    void notepadStartsNotepad()
     {
-        QFETCH(QString, defaults);
-        QFETCH(QStringList, entries);
-        QFETCH(bool, logExists);
-        QFETCH(QStringList, command);
-        QTemporaryDir xdg;
-        for (const char *name :
-             {"XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_CONFIG_DIRS", "XDG_DATA_DIRS"})
-            qputenv(name, (xdg.path() + "/" + name).toUtf8());
-        const QString editor = xdg.path() + "/my editors/fake-editor";
-        const auto put = [&](const QString &path, QString text) {
-            QDir().mkpath(QFileInfo(path).path());
-            writeFile(path, text.replace("EDITOR", editor).toUtf8());
-        };
-        put(editor, "#!/bin/sh\n");
-        QFile::setPermissions(editor, QFile::ReadOwner | QFile::ExeOwner);
-        put(xdg.path() + "/XDG_CONFIG_HOME/mimeapps.list",
-            "[Default Applications]\ntext/plain=" + defaults + "\n");
-        for (const QString &entry : entries)
-            put(xdg.path() + "/XDG_DATA_HOME/applications/" + entry.section(": ", 0, 0),
-                "[Desktop Entry]\n" + entry.section(": ", 1).replace('|', '\n'));
-        const QString log = platform::hostPath(QString::fromUtf16(platform::DefaultLogPath));
-        if (logExists)
-            writeFile(log, "a\r\n");
-        const QStringList expected =
-            command.replaceInStrings("LOG", log).replaceInStrings("EDITOR", editor);
-
         QList<QStringList> started;
         platform::setProgramStarter([&](const QString &program, const QStringList &arguments) {
-            started << (QStringList{program} + arguments);
-            return !QStandardPaths::findExecutable(program).isEmpty();
+            started << QStringList{program} + arguments;
+            return true;
         });
         MessageRecorder recorder;
         trigger("Notepad1");
         trigger("Notepad1");
         platform::setProgramStarter({});
-        QCOMPARE(recorder.messages,
-                 QStringList(expected.isEmpty() ? 2 : 0, "The text editor could not be started."));
-        QCOMPARE(started, QList<QStringList>(expected.isEmpty() ? 0 : 2, expected));
-        QVERIFY(window().isEnabled());
+        const QString log = platform::hostPath(QString::fromUtf16(platform::DefaultLogPath));
+        QCOMPARE(started, QList<QStringList>(2, {"notepad.exe", log}));
+        QCOMPARE(recorder.messages, QStringList());
     }
+#else
+    // The desktop's editors for plain text in a scratch home, started on the
+    // default log, the path one argument, once per click: the default (A), and
+    // if it gives up the others (B, in a terminal). Each records its arguments;
+    // those named in VR_FAILING then give up, and a terminal named there is missing.
+    void notepadStartsTheDesktopsEditor_data()
+    {
+        QTest::addColumn<bool>("logExists");
+        QTest::addColumn<QString>("failing");
+        QTest::addColumn<QStringList>("records"); // of one click
+        QTest::addColumn<QStringList>("messages");
+        const QStringList a{"A|LOG"}, b{"xterm|-e|EDITOR|B|LOG", "B|LOG"}, none,
+            failed(2, "The text editor could not be started.");
+        QTest::newRow("the default, no log yet") << false << "" << a << none;
+        QTest::newRow("the next in a terminal, the log there") << true << "A" << a + b << none;
+        QTest::newRow("every one gives up") << true << "A B" << a + b << failed;
+        QTest::newRow("no terminal") << false << "A xterm" << a << failed;
+    }
+    void notepadStartsTheDesktopsEditor()
+    {
+        QFETCH(bool, logExists);
+        QFETCH(QString, failing);
+        QFETCH(QStringList, records);
+        // GIO reads the folders once: the same for every row.
+        const QString xdg = scratch.path() + "/xdg/", editor = xdg + "my editors/fake-editor";
+        for (const char *name : {"DATA_HOME", "CONFIG_HOME", "DATA_DIRS", "CONFIG_DIRS"})
+            qputenv(QByteArray("XDG_") + name, (xdg + name).toUtf8());
+        const auto put = [&](const QString &path, const QString &text) {
+            QVERIFY(QDir().mkpath(QFileInfo(path).path()) && writeFile(path, text.toUtf8()));
+            QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        };
+        const QString record = "#!/bin/sh\n(IFS='|'; echo \"$*\") >> \"$VR_RECORDS/$$\"\n";
+        put(editor, record + "case \" $VR_FAILING \" in *\" $1 \"*) exit 1;; esac\n");
+        put(xdg + "bin/xterm", QString(record).replace("$*", "xterm|$*") + "shift\nexec \"$@\"\n");
+        const QString entry = "[Desktop Entry]\nType=Application\nName=%1\nExec=\"%2\" %1 %F\n";
+        put(xdg + "DATA_HOME/applications/a.desktop", entry.arg("A", editor));
+        put(xdg + "DATA_HOME/applications/b.desktop", entry.arg("B", editor) + "Terminal=true");
+        put(xdg + "CONFIG_HOME/mimeapps.list", "[Default Applications]\ntext/plain=a.desktop\n"
+                                               "[Added Associations]\ntext/plain=b.desktop\n");
+        const QString log = platform::hostPath(QString::fromUtf16(platform::DefaultLogPath));
+        QVERIFY(logExists ? writeFile(log, "a\r\n") : !QFileInfo::exists(log));
+        QTemporaryDir recorded;
+        const auto restore = qScopeGuard([path = qgetenv("PATH")] { qputenv("PATH", path); });
+        qputenv("PATH", QFile::encodeName(xdg + (failing.contains("xterm") ? "none" : "bin")));
+        qputenv("VR_FAILING", failing.toUtf8());
+        qputenv("VR_RECORDS", QFile::encodeName(recorded.path()));
+
+        MessageRecorder recorder;
+        trigger("Notepad1");
+        trigger("Notepad1");
+        const auto written = [&] {
+            QStringList lines;
+            for (const QString &pid : QDir(recorded.path()).entryList(QDir::Files))
+                lines += QString(readFile(recorded.filePath(pid))).split('\n', Qt::SkipEmptyParts);
+            lines.sort();
+            return lines;
+        };
+        records =
+            (records + records).replaceInStrings("LOG", log).replaceInStrings("EDITOR", editor);
+        records.sort();
+        QTRY_COMPARE(written(), records);
+        // Every one reaped, and any message shown: the command is over.
+        for (const QString &pid : QDir(recorded.path()).entryList(QDir::Files))
+            QTRY_VERIFY(!QFileInfo::exists("/proc/" + pid));
+        QTEST(recorder.messages, "messages");
+        QCOMPARE(QFileInfo::exists(log), logExists);
+    }
+#endif
 
     // The close box ends the program, the other windows shown too.
     void closeBoxEndsTheProgram()

@@ -30,11 +30,11 @@ if(lintian)
 else()
     message(WARNING "lintian is missing (scripts/test installs it): the package goes unchecked by it")
 endif()
-# Depends comes from the libraries the program links; "Notepad" needs xdg-utils.
+# Depends comes from the libraries the program links: GIO ("Notepad") and Qt.
 run(dpkg-deb --field ${deb} Package Version Architecture Maintainer Section Depends Recommends)
 if(NOT output MATCHES "^Package: vantorel-renamer\nVersion: ${VERSION}\nArchitecture: .+\n\
 Maintainer: [^\n]+ <[^@>\n]+@[^>\n]+>\nSection: utils\nDepends: ([^\n]*, )?libc6 [^\n]*, \
-libqt6widgets6 [^\n]*\nRecommends: xdg-utils\n$")
+libglib2.0-0 [^\n]*, libqt6widgets6 [^\n]*\n$")
     message(FATAL_ERROR "Wrong control fields:\n${output}")
 endif()
 run(dpkg-deb --extract ${deb} ${root})
