@@ -22,40 +22,37 @@ foreach(i RANGE 0 ${last} 2)
 endforeach()
 
 # The libraries are what the program file and the plugins import, and what
-# those import in turn, found in SEARCH (by name, in any case, as Windows
-# finds them); the system's own (kernel32 and the like) are left to Windows.
+# those import in turn, found in SEARCH (the first folder that has one wins);
+# the system's own (kernel32 and the like) stay unresolved, left to Windows.
+# CMake looks each name up in lower case, as Windows matches names without
+# regard to case; on this file system the names are found through lower-case
+# links, each leading to its library under its own name.
+set(links ${FOLDER}-names)
+file(REMOVE_RECURSE ${links})
+file(MAKE_DIRECTORY ${links})
 foreach(folder IN LISTS SEARCH)
     file(GLOB found "${folder}/*.dll")
     foreach(path IN LISTS found)
         get_filename_component(name ${path} NAME)
         string(TOLOWER ${name} name)
-        if(NOT DEFINED library_${name})
-            set(library_${name} ${path})
+        if(NOT EXISTS ${links}/${name})
+            file(CREATE_LINK ${path} ${links}/${name} SYMBOLIC)
         endif()
     endforeach()
 endforeach()
-set(queue ${PROGRAM} ${modules})
-set(copied "")
-while(queue)
-    list(POP_FRONT queue file)
-    execute_process(COMMAND ${OBJDUMP} -p ${file} OUTPUT_VARIABLE dump RESULT_VARIABLE failed)
-    if(failed)
-        message(FATAL_ERROR "Could not read the imports of ${file}")
-    endif()
-    string(REGEX MATCHALL "DLL Name: [^\n]+" imports "${dump}")
-    foreach(import IN LISTS imports)
-        string(REGEX REPLACE "DLL Name: " "" name "${import}")
-        string(STRIP "${name}" name)
-        string(TOLOWER "${name}" key)
-        if(DEFINED library_${key} AND NOT key IN_LIST copied)
-            list(APPEND copied ${key})
-            list(APPEND queue ${library_${key}})
-            file(COPY ${library_${key}} DESTINATION ${FOLDER})
-            get_filename_component(name ${library_${key}} NAME)
-            list(APPEND binaries ${FOLDER}/${name})
-        endif()
-    endforeach()
-endwhile()
+set(CMAKE_GET_RUNTIME_DEPENDENCIES_PLATFORM windows+pe)
+set(CMAKE_GET_RUNTIME_DEPENDENCIES_TOOL objdump)
+set(CMAKE_GET_RUNTIME_DEPENDENCIES_COMMAND ${OBJDUMP})
+file(GET_RUNTIME_DEPENDENCIES EXECUTABLES ${PROGRAM} MODULES ${modules}
+    DIRECTORIES ${links} RESOLVED_DEPENDENCIES_VAR libraries
+    UNRESOLVED_DEPENDENCIES_VAR left_to_windows)
+foreach(link IN LISTS libraries)
+    file(REAL_PATH ${link} library)
+    file(COPY ${library} DESTINATION ${FOLDER})
+    get_filename_component(name ${library} NAME)
+    list(APPEND binaries ${FOLDER}/${name})
+endforeach()
+file(REMOVE_RECURSE ${links})
 
 foreach(binary IN LISTS binaries)
     execute_process(COMMAND ${STRIP} --strip-unneeded ${binary} RESULT_VARIABLE failed)
