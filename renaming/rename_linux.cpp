@@ -67,20 +67,9 @@ bool isOtherSpellingOf(const char *from, const char *to)
     return !listed;
 }
 
-bool isEmptyFolder(const char *name)
-{
-    DIR *dir = opendir(name);
-    if (!dir)
-        return false;
-    int entries = 0;
-    while (readdir(dir))
-        ++entries;
-    closedir(dir);
-    return entries <= 2; // "." and ".."
-}
+} // namespace
 
-// Whether `device` is FAT through FUSE. That driver drops the source of a
-// rename it refuses, and what a folder holds when the folder is renamed.
+// Whether `device` is FAT through FUSE (fusefat).
 bool isFuseFat(dev_t device)
 {
     const std::string id = std::to_string(major(device)) + ":" + std::to_string(minor(device));
@@ -94,7 +83,6 @@ bool isFuseFat(dev_t device)
     }
     return false;
 }
-} // namespace
 
 RenameCode codeForErrno(int err, const char *from, const char *to)
 {
@@ -176,10 +164,10 @@ RenameCode renameByLink(const char *from, const char *to, bool &unsupported)
 RenameCode renameAfterCheck(const char *from, const char *to)
 {
     // Last resort, for folders and for file systems with neither way above
-    // (exFAT and FAT through FUSE, where a game on a USB stick or an SD card
-    // may sit). These offer no way at all to give a file a name only if the
-    // name is free, so the plain rename runs once the target name was found
-    // free: it never renames over an entry, which some of them mishandle.
+    // (exFAT through FUSE, where a game on a USB stick or an SD card may sit).
+    // These offer no way at all to give a file a name only if the name is
+    // free, so the plain rename runs once the target name was found free: it
+    // never renames over an entry, which some of them mishandle.
     //
     // What remains is the gap between the look-up and the rename: a few
     // microseconds, longer only if this process is put aside between the two
@@ -190,20 +178,17 @@ RenameCode renameAfterCheck(const char *from, const char *to)
     // first with an empty stand-in and renaming over it keeps the name taken
     // for the whole call, silently swallows whatever any program appends to
     // the stand-in meanwhile, and renames over an entry on every call.
+    //
+    // FAT through FUSE gets no rename at all: that driver damages the file
+    // system when a rename meets a name another program holds open (the gap
+    // above) and when a name changes only in letter case, and it loses the
+    // source of a rename it refuses and what a renamed folder holds. The
+    // kernel's own FAT driver, which has the no-replace rename, serves instead.
     struct stat source, target;
     if (lstat(from, &source) != 0)
         return codeForErrno(errno, from, to);
     if (nameOf(to).size() > NAME_MAX)
         return BadFileName;
-    if (isFuseFat(source.st_dev)) {
-        // Refuse here what that driver would refuse by losing the file.
-        const std::string name = nameOf(to);
-        if (name.find_first_of("\"*:<>?|\\") != std::string::npos ||
-            std::ranges::any_of(name, [](unsigned char c) { return c < 0x20 || c > 0x7e; }))
-            return BadFileName;
-        if (S_ISDIR(source.st_mode) && !isEmptyFolder(from))
-            return PermissionDenied;
-    }
     // A fresh time slice, so that the scheduler does not part the look-up
     // from the rename.
     sched_yield();
@@ -211,6 +196,8 @@ RenameCode renameAfterCheck(const char *from, const char *to)
         return FileAlreadyExists;
     if (errno != ENOENT)
         return codeForErrno(errno, from, to);
+    if (isFuseFat(source.st_dev))
+        return PathFileAccessError;
     if (std::rename(from, to) == 0)
         return RenameOk;
     return codeForErrno(errno, from, to);
@@ -252,10 +239,14 @@ RenameCode renameNoReplace(const std::filesystem::path &from, const std::filesys
     const RenameCode code = renameByTheWays(from.c_str(), to.c_str());
     // Where letter case is ignored the new spelling finds the source itself,
     // and renaming it onto itself only changes its case.
-    if (code == FileAlreadyExists && detail::isOtherSpellingOf(from.c_str(), to.c_str()))
+    if (code == FileAlreadyExists && detail::isOtherSpellingOf(from.c_str(), to.c_str())) {
+        struct stat source;
+        if (lstat(from.c_str(), &source) == 0 && detail::isFuseFat(source.st_dev))
+            return PathFileAccessError; // see renameAfterCheck
         return std::rename(from.c_str(), to.c_str()) == 0
                    ? RenameOk
                    : detail::codeForErrno(errno, from.c_str(), to.c_str());
+    }
     return code;
 }
 

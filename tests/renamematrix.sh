@@ -57,14 +57,27 @@ else
 fi
 export VR_READ_ONLY=${readonly:+$(name "$readonly")} VR_OTHER_DISK=${other:+$(name "$other")}
 
+# Unmounts $1, once its driver has written everything, and checks its image
+# with $2: whatever the renames and their race did, the file system is whole.
+checked() {
+    local image="$scratch/images/$1.img" driver
+    umount "$scratch/$1" || return 0
+    for driver in "${drivers[@]}"; do
+        for _ in $(seq 50); do kill -0 "$driver" 2>/dev/null && sleep 0.1; done
+    done
+    local report
+    report=$($2 -n "$image" 2>&1) || { echo "FAIL   $1 damaged:" && echo "$report" && status=1; }
+}
 status=0
 matrix() { echo "== $1" && VR_SCRATCH=$(name "$2") "${run[@]}" || status=1; }
 matrix "$(stat -f -c %T "$scratch/levels")" "$scratch/levels"
 if [ "$mode" = native ] && [ "$(id -u)" -eq 0 ]; then
     { tmpfs tmpfs 64m && matrix tmpfs "$scratch/tmpfs"; } || echo "SKIP   tmpfs: cannot mount one here"
     { fuse mount.exfat-fuse && mount_as exfat mkfs.exfat exfat @IMAGE "$scratch/exfat" &&
-        matrix exFAT "$scratch/exfat"; } || echo "SKIP   exFAT: needs /dev/fuse, exfat-fuse, exfatprogs"
+        matrix exFAT "$scratch/exfat" && checked exfat fsck.exfat; } ||
+        echo "SKIP   exFAT: needs /dev/fuse, exfat-fuse, exfatprogs"
     { fuse fusefat && mount_as fat mkfs.vfat fat @IMAGE "$scratch/fat" &&
-        VR_FUSE_FAT=1 matrix FAT "$scratch/fat"; } || echo "SKIP   FAT: needs /dev/fuse, fusefat, dosfstools"
+        VR_FUSE_FAT=1 matrix FAT "$scratch/fat" && checked fat fsck.fat; } ||
+        echo "SKIP   FAT: needs /dev/fuse, fusefat, dosfstools"
 fi
 exit $status

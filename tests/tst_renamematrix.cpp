@@ -64,8 +64,8 @@ class TestRenameMatrix : public QObject {
     Q_OBJECT
     std::unique_ptr<QTemporaryDir> dir;
     QString home = QDir::currentPath();
-    // FAT through FUSE, whose driver would lose a file over names beyond ASCII
-    // and what a folder holds on renaming it: these must be refused.
+    // FAT through FUSE, whose driver damages the file system or loses files in
+    // renames: each rename of a source that is there must be refused.
     const bool fuseFat = qEnvironmentVariableIsSet("VR_FUSE_FAT");
     // Where the runner could: an empty folder on another disk, a read-only one holding "kept".
     const QString other = qEnvironmentVariable("VR_OTHER_DISK");
@@ -93,8 +93,6 @@ private slots:
         QTest::addColumn<Case>("c");
         const int refusedName = OnWindows ? BadFileName : RenameOk;
         const int notOnFat = OnWindows ? RenameOk : BadFileName; // exFAT and FAT refuse them too
-        const int notOnFuseFat = fuseFat ? BadFileName : RenameOk;
-        const int noFolder = fuseFat ? PermissionDenied : RenameOk;
         const QStringList folder{"levl2131.DAT/", "levl2131.DAT/in = in"};
         const QString &src = Source, dst = "levl2001.DAT";
         const QString longPath = QString(QString(200, 'p') + "/").repeated(40) + "levl1.DAT";
@@ -110,7 +108,7 @@ private slots:
             row("target present", "other.DAT", FileAlreadyExists);
             row("target is a folder", dst, FileAlreadyExists, 0,
                 {src + " = x", dst + "/", dst + "/in = in"});
-            row("source is a folder", dst, RenameOk, noFolder, folder);
+            row("source is a folder", dst, RenameOk, 0, folder);
             row("folder onto a file", dst, FileAlreadyExists, 0, {src + "/", dst + " = kept"});
             row("missing source folder", dst, PathNotFound, 0, Level, "gone/" + src);
             row("missing target folder", "gone/" + dst, PathNotFound);
@@ -120,8 +118,7 @@ private slots:
             for (const char *to : {"levl?.DAT", "levl*.DAT", "levl<1>.DAT", "levl|.DAT", "l\".DAT"})
                 row(to, to, refusedName, notOnFat);
             for (const char *to : {"levl\xc3\xa9.DAT", "levl\xe6\x97\xa5.DAT"})
-                row(to, QString::fromUtf8(to), RenameOk, notOnFuseFat);
-            // Once: FAT through FUSE hangs on further case-only renames.
+                row(to, QString::fromUtf8(to), RenameOk);
             if (way == 0)
                 row("case only", "levl2131.dat", RenameOk);
             if (way == 0 && !caseless)
@@ -129,8 +126,7 @@ private slots:
                     {src + " = a", "levl2131.dat = b"});
             if (!other.isEmpty()) {
                 row("file to another disk", other + "/l.DAT", RenameAcrossDisks);
-                row("folder to another disk", other + "/l.DAT", RenameAcrossDisks, noFolder,
-                    folder);
+                row("folder to another disk", other + "/l.DAT", RenameAcrossDisks, 0, folder);
             }
             if (!readOnly.isEmpty())
                 row("read-only", readOnly + "/l.DAT", PermissionDenied, 0, Level,
@@ -144,7 +140,7 @@ private slots:
             }
             if (!OnWindows) {
                 row("file to a name ending in a slash", dst + "/", PathNotFound);
-                row("folder to a name ending in a slash", dst + "/", RenameOk, noFolder, folder);
+                row("folder to a name ending in a slash", dst + "/", RenameOk, 0, folder);
             }
         }
         // Where the file system ignores case itself, these are its own rules.
@@ -181,7 +177,11 @@ private slots:
 #endif
         const int got = (c.way == CaseRules ? renameIgnoringCase : renameNoReplace)(
             c.from.toStdU16String(), c.to.toStdU16String());
-        QCOMPARE(got, c.orRefused != RenameOk && got == c.orRefused ? got : c.code);
+        if (fuseFat) // nothing renamed there: each call fails with its own code or 75
+            QVERIFY2((got == c.code && got != RenameOk) || got == PathFileAccessError,
+                     qPrintable(QString::number(got)));
+        else
+            QCOMPARE(got, c.orRefused != RenameOk && got == c.orRefused ? got : c.code);
         QStringList wanted = before + QStringList(c.intrudeAt ? 1 : 0, c.to + " = intruder");
         for (QString &entry : wanted)
             if (got == RenameOk &&
@@ -201,21 +201,26 @@ private slots:
         QTest::addColumn<int>("way");
         QTest::newRow("no-replace") << 0;
         QTest::newRow("link") << 1;
+        QTest::newRow("last resort") << 2;
     }
     // Another program appends records to the target name (as fopen "a" does)
     // while the level file is renamed onto it and back; a refused rename moves
-    // its file aside. Every record stays in some file, once.
+    // its file aside. The level file stays whole and no record is ever found
+    // twice; the atomic ways keep every record, the last resort may replace a
+    // file made in the instant after its look-up. renamematrix.sh checks the
+    // file system afterwards.
     void race()
     {
         QFETCH(int, way);
         make({"a = ", "levl3000.DAT = level 3000\n", "spilled/"});
         bool unsupported = false;
-        (way == 0 ? detail::renameExclusive : detail::renameByLink)("a", "b", unsupported);
+        if (way < 2)
+            (way == 0 ? detail::renameExclusive : detail::renameByLink)("a", "b", unsupported);
         if (unsupported)
             QSKIP("this file system lacks that way");
-        detail::fallbackSeam() = {way > 0, false, {}};
+        detail::fallbackSeam() = {way > 0, way > 1, {}};
         const auto record = [](int n) { return QString("%1").arg(n, 7, 10, QChar('0')); };
-        int written = 0;
+        int written = 0, refused = 0;
         std::latch started(1);
         {
             std::jthread appender([&](std::stop_token stop) {
@@ -229,12 +234,14 @@ private slots:
             });
             started.wait();
             for (int i = 0; i < 300; ++i) {
-                const int code = renameNoReplace("levl3000.DAT", "levl3001.DAT");
+                const RenameCode code = renameNoReplace("levl3000.DAT", "levl3001.DAT");
                 if (code == FileAlreadyExists)
                     std::rename("levl3001.DAT", qPrintable("spilled/" + QString::number(i)));
+                else if (fuseFat && code == PathFileAccessError)
+                    ++refused; // no rename there is safe
                 else
-                    QCOMPARE(QList<int>({code, renameNoReplace("levl3001.DAT", "levl3000.DAT")}),
-                             QList({0, 0}));
+                    QCOMPARE(QList({code, renameNoReplace("levl3001.DAT", "levl3000.DAT")}),
+                             QList({RenameOk, RenameOk}));
             }
         }
         QStringList records, wanted;
@@ -243,8 +250,13 @@ private slots:
         records.sort();
         for (int n = 0; n < written; ++n)
             wanted << record(n);
-        QCOMPARE(records, wanted << "level 3000");
-        qInfo("%d records", written);
+        wanted << "level 3000";
+        if (way == 2) // what was lost, never what was duplicated
+            wanted.removeIf([&](const QString &r) { return !records.contains(r); });
+        QCOMPARE(records, wanted);
+        QVERIFY(records.contains("level 3000"));
+        qInfo("%d records written, %lld lost, %d renames refused", written,
+              written + 1 - records.size(), refused);
     }
 #endif
 };
