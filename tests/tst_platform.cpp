@@ -4,7 +4,9 @@
 
 #include <QTemporaryDir>
 #include <QTest>
+#include <atomic>
 #include <sys/stat.h>
+#include <thread>
 #include <unistd.h>
 
 using platform::readWholeFile;
@@ -18,14 +20,15 @@ private slots:
     void cleanup() { qunsetenv("WINEPREFIX"); }
 
     // Reading the log whole: nothing a user can type may block, run forever or
-    // read what is no regular file, and no descriptor is ever left open.
+    // read what is no regular file, no descriptor is ever left open, and a log
+    // another program appends to reads as it stood, every time.
     void reads_data()
     {
         QTest::addColumn<QString>("kind");
         for (const char *kind :
              {"log", "empty", "link -> log", "over the limit", "missing", "folder", "fifo",
               "fifo with a writer", "link -> entry", "link -> nowhere", "/dev/zero", "/dev/null",
-              "/dev/stdin", "/proc/self/status", "unreadable"})
+              "/dev/stdin", "/proc/self/status", "unreadable", "growing"})
             QTest::newRow(kind) << kind;
     }
     void reads()
@@ -45,6 +48,22 @@ private slots:
             QCOMPARE(mkfifo(QFile::encodeName(name).constData(), 0600), 0);
         else if (kind.startsWith("link"))
             QVERIFY(QFile::link(dir.filePath(kind.section("-> ", 1)), name));
+        if (kind == "growing") {
+            QVERIFY(writeFile(log, QByteArray(Largest / 2, 'x')));
+            std::atomic<bool> appended = false;
+            std::jthread appender([&] {
+                for (QFile file(log); file.size() < Largest && file.open(QIODevice::Append);)
+                    file.write("yyyyyyyyyyyyyyyy"), file.close();
+                appended = true;
+            });
+            for (bool done = false; !done;) { // once more after the appender is done
+                done = appended;
+                const auto text = readWholeFile(log, Largest);
+                QVERIFY(text && text->startsWith(QByteArray(Largest / 2, 'x')));
+                QVERIFY(readFile(log).startsWith(*text));
+            }
+            return;
+        }
         if (kind == "unreadable" && geteuid() == 0)
             QSKIP("root reads files without read permission");
         if (kind == "unreadable")

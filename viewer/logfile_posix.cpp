@@ -63,11 +63,19 @@ std::optional<QByteArray> readWholeFile(const QString &path, qint64 largest)
         const qint64 size = st.st_size;
         if (size > largest)
             return std::nullopt;
+        // The log as it stood when it was opened: what another program
+        // appends meanwhile waits for the next Refresh, and where the log was
+        // cut short meanwhile, its text goes up to the end found.
         QByteArray bytes(size, Qt::Uninitialized);
-        if (readFully(fd.get(), bytes.data(), size) != size)
+        const qint64 done = readFully(fd.get(), bytes.data(), size);
+        if (done < 0)
             return std::nullopt;
+        bytes.truncate(done);
+        // A file that calls itself empty yet reads on (as those of /proc do)
+        // is no log; one that has grown since says so in its size.
         char extra;
-        if (readFully(fd.get(), &extra, 1) != 0)
+        if (size == 0 && readFully(fd.get(), &extra, 1) != 0 &&
+            (fstat(fd.get(), &st) != 0 || st.st_size == 0))
             return std::nullopt;
         return bytes;
     } catch (const std::bad_alloc &) {

@@ -17,12 +17,13 @@ std::optional<QByteArray> readWholeFile(const QString &path, qint64 largest)
         const qint64 size = file.size();
         if (size > largest)
             return std::nullopt;
+        // The log as it stood when it was opened, or up to the end found
+        // where it was cut short meanwhile.
         QByteArray bytes(size, Qt::Uninitialized);
-        if (file.read(bytes.data(), size) != size)
+        const qint64 done = file.read(bytes.data(), size);
+        if (done < 0)
             return std::nullopt;
-        char extra;
-        if (file.read(&extra, 1) != 0)
-            return std::nullopt;
+        bytes.truncate(done);
         return bytes;
     } catch (const std::bad_alloc &) {
         return std::nullopt;
