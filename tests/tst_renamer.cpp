@@ -92,8 +92,9 @@ private slots:
         // Under Wine in the test run's own prefix: the built-in folder itself.
         levels = QDir::fromNativeSeparators(QString::fromUtf16(platform::LevelsFolder));
 #else
-        levels = scratch.path() + "/drive_c/Program Files/Quenmark/Vantorel/levels";
-        qputenv("WINEPREFIX", scratch.path().toUtf8());
+        const QString proton = scratch.path() + "/.local/share/Steam/steamapps/compatdata/2131/pfx";
+        levels = proton + "/drive_c/Program Files/Quenmark/Vantorel/levels";
+        qputenv("WINEPREFIX", proton.toUtf8());
 #endif
     }
 
@@ -225,7 +226,8 @@ private slots:
                  QString("Press the 'Refresh' button."));
     }
 
-    // Parents, the folder and its subfolders; opening one leaves the current folder alone.
+    // Parents from the game's drive on, the folder and its subfolders, the
+    // folder's full path as the tooltip; opening one leaves the current folder alone.
     void folderList()
     {
         for (const char *folder : {"/A/deeper", "/b sub", "/../sibling"})
@@ -234,7 +236,7 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(&window()));
         auto *list = child<QTreeView>(window(), "Folderlist1");
         QStringList parents;
-        for (QDir up(levels); up.cdUp();)
+        for (QDir up(levels); up.dirName() != "drive_c" && up.cdUp();)
             parents.prepend(up.absolutePath());
         const auto shows = [&](const QStringList &below) {
             QStringList rows;
@@ -244,6 +246,8 @@ private slots:
             return rows == parents + QStringList{levels, levels + "/A"} + below;
         };
         QVERIFY(shows({levels + "/b sub"}));
+        QCOMPARE(QStringList({list->model()->index(0, 0).data().toString(), list->toolTip()}),
+                 QStringList({"C:\\", QDir::toNativeSeparators(levels)}));
         QCOMPARE(list->currentIndex().data(Qt::UserRole).toString(), levels);
 
         list->setFocus();
