@@ -84,6 +84,7 @@ Renames::Renames(QWidget *parent)
     form->place(*Text1, QRect(120, 120, 6735, 4815));
     Text1->setAccessibleName(QStringLiteral("Renames log"));
     Text1->setText(QStringLiteral("There were no renames done in this program."));
+    form->setGiving(*Text1); // on a screen too small for the window
 
     Month1 =
         makeCalendar(*form, "Month1", QStringLiteral("From date"), QRect(120, 5040, 2700, 2370));

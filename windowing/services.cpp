@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QFontInfo>
 #include <QGuiApplication>
 #include <QImageReader>
 #include <QLayout>
@@ -16,6 +17,7 @@
 #include <QWidget>
 #include <QWindow>
 #include <algorithm>
+#include <optional>
 #include <utility>
 
 namespace windowing {
@@ -43,6 +45,17 @@ public:
             return;
         }
         QProxyStyle::drawControl(element, option, painter, widget);
+    }
+};
+
+// Applies the dialog font rule to every later font of the application.
+class DialogFontRule : public QObject {
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (watched == qApp && event->type() == QEvent::ApplicationFontChange)
+            useDialogFont();
+        return false;
     }
 };
 
@@ -94,6 +107,22 @@ void centreOnScreen(QWidget &window)
     window.move(std::max(frame.left(), available.left()), std::max(frame.top(), available.top()));
 }
 
+void keepOnScreen(QWidget &window)
+{
+    const QScreen *screen = window.screen();
+    if (!screen)
+        return;
+    if (QLayout *layout = window.layout())
+        layout->activate();
+    const QRect available = screen->availableGeometry();
+    QRect frame = window.frameGeometry();
+    frame.moveRight(std::min(frame.right(), available.right()));
+    frame.moveBottom(std::min(frame.bottom(), available.bottom()));
+    frame.moveLeft(std::max(frame.left(), available.left()));
+    frame.moveTop(std::max(frame.top(), available.top()));
+    window.move(frame.topLeft());
+}
+
 void bringToFront(QWidget &window)
 {
     if (window.isMinimized()) {
@@ -113,9 +142,21 @@ void bringToFront(QWidget &window)
 void useDialogFont()
 {
     constexpr qreal LargestOrdinaryPointSize = 10;
+    static std::optional<QFont> applied; // what the rule made of the last font
+    [[maybe_unused]] static const bool followed = [] {
+        auto *rule = new DialogFontRule;
+        rule->setParent(qApp);
+        qApp->installEventFilter(rule);
+        return true;
+    }();
     QFont font = QApplication::font();
-    if (font.pointSizeF() > LargestOrdinaryPointSize)
+    if (font == applied)
         return;
+    // In points whether the desktop gives it in points or in pixels.
+    if (QFontInfo(font).pointSizeF() > LargestOrdinaryPointSize) {
+        applied = font;
+        return;
+    }
 #ifdef _WIN32
     // Windows' dialog faces first. Wine asks for Tahoma, and where it lacks
     // that font it draws a serif face instead: the sans-serif faces a Linux
@@ -126,6 +167,7 @@ void useDialogFont()
                       QStringLiteral("Nimbus Sans"), font.family()});
 #endif
     font.setPointSize(8);
+    applied = font;
     QApplication::setFont(font);
 }
 
