@@ -70,6 +70,7 @@ Renames::Renames(QWidget *parent)
     setObjectName(QStringLiteral("Renames"));
     [[maybe_unused]] static const bool accessible =
         (QAccessible::installFactory(accessibleWindow), true);
+    windowing::hearFocusOnlyOnUsableControls(); // not the disabled calendars' days
     setWindowTitle(QStringLiteral("Renames done in this program. "));
     auto *form = new TwipsLayout(*this, QSize(7020, 7935));
 

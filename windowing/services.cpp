@@ -2,6 +2,7 @@
 
 #include "appidentity.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QDir>
 #include <QFileInfo>
@@ -58,6 +59,26 @@ protected:
         return false;
     }
 };
+
+// Where accessibility updates went before the filter below.
+QAccessible::UpdateHandler passedOn = nullptr;
+
+void passOnUsableFocus(QAccessibleEvent *event)
+{
+    const auto *widget = qobject_cast<const QWidget *>(event->object());
+    if (event->type() == QAccessible::Focus && widget &&
+        !(widget->isEnabled() && widget->isVisible()))
+        return;
+    if (passedOn) {
+        passedOn(event);
+        return;
+    }
+    // The platform's screen reader bridge, which an update handler stands in
+    // front of, gets the event with the handler out of the way.
+    QAccessible::installUpdateHandler(nullptr);
+    QAccessible::updateAccessibility(event);
+    QAccessible::installUpdateHandler(passOnUsableFocus);
+}
 
 MessageSink &sink()
 {
@@ -169,6 +190,12 @@ void useDialogFont()
     font.setPointSize(8);
     applied = font;
     QApplication::setFont(font);
+}
+
+void hearFocusOnlyOnUsableControls()
+{
+    [[maybe_unused]] static const bool installed =
+        (passedOn = QAccessible::installUpdateHandler(passOnUsableFocus), true);
 }
 
 void showKeyboardSelection(QMenuBar &menuBar)
