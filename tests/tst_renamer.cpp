@@ -75,7 +75,8 @@ private slots:
     {
         startFolder = QDir::currentPath();
         windowing::useDialogFont();
-        QApplication::setFont(QFont("Nimbus Sans", 9)); // a desktop's, drawn at 8 points
+        if (qEnvironmentVariableIsSet("VR_DESKTOP_FACE")) // else Qt's, and drawn at 8 points
+            QApplication::setFont(QFont(qEnvironmentVariable("VR_DESKTOP_FACE"), 9));
         dialogFont = QApplication::font();
         startPalette = QApplication::palette();
 #ifdef _WIN32
@@ -254,10 +255,11 @@ private slots:
 
     // Each window in a desktop's font and colours, set before it opens or while it
     // shows (as qt6ct does; the layouts are drawn for 8 points, so only a larger
-    // font than 10 points is kept): on its screen (800 x 800 here, which the viewer
-    // at 14 points outgrows) and centred, nothing cut off or covered, every folder
-    // named in full, About black on light; and what a screen reader says, in Tab
-    // order, then for controls Tab skips.
+    // font than 10 points is kept): a serif face whose widest glyph fills a
+    // calendar's day, the desktop's face large, a face large while it shows. On its
+    // screen (800 x 800 here, which the viewer at 14 points outgrows) and centred,
+    // nothing cut off or covered, every folder named in full, About black on light;
+    // and what a screen reader says, in Tab order, then for controls Tab skips.
     void windows_data()
     {
         QTest::addColumn<QString>("window");
