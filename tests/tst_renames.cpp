@@ -215,16 +215,14 @@ private slots:
         QWidget *days = child<QWidget>("Month1")->focusProxy(); // loaded hidden
         const QAccessible::UpdateHandler handler = QAccessible::installUpdateHandler(nullptr);
         QAccessible::installUpdateHandler(handler);
-        const auto report = [&](QWidget *focus) {
-            QAccessibleEvent event(focus, QAccessible::Focus);
-            handler(&event);
-        };
         focused.clear();
         for (bool shown : {false, true}) {
             if (shown)
                 Single<Renames>::show();
-            report(days);
-            report(child<QWidget>("OKButton"));
+            for (QWidget *focus : {days, child<QWidget>("OKButton")}) {
+                QAccessibleEvent event(focus, QAccessible::Focus);
+                handler(&event);
+            }
         }
         QCOMPARE(focused, QObjectList({child<QWidget>("OKButton")}));
     }

@@ -232,20 +232,16 @@ class Native(Scenarios, unittest.TestCase):
 
 
 class Laptop(Native):
-    """A laptop's 1366 x 768 screen, and KDE's settings for a 14-point Nimbus Sans
-    (a face taller than the layouts' for its size): the viewer is cut down to fit."""
+    """A laptop's screen, KDE's settings for a 14-point Nimbus Sans: the viewer cut down."""
     screen, look = "1366x768", "laptop-"
     env = {**Native.env, "XDG_CURRENT_DESKTOP": "KDE", "KDE_SESSION_VERSION": "5",
            "XDG_CONFIG_HOME": os.path.join(os.path.dirname(__file__), "kde-nimbus-sans-14")}
-    test_exit = test_window_manager = None  # the looks, along the start-up scenario only
 
 
 class Doubled(Native):
-    """Everything drawn twice as large (the pictures from their @2x files), as on
-    a dense screen, here one of 1280 x 1024 pixels: 640 x 512 to the program."""
+    """A dense screen: all drawn twice as large, pictures from their @2x files."""
     screen, look, banner = "1280x1024", "doubled-", "banner@2x.png"
     env = {**Native.env, "QT_SCALE_FACTOR": "2"}
-    test_exit = test_window_manager = None
 
 
 class Windows(Scenarios, unittest.TestCase):
