@@ -93,18 +93,28 @@ std::filesystem::path nativeName(const QString &name)
 // branch lines or expand marks: every folder shown is open.
 class FolderTree : public QTreeView {
 public:
-    using QTreeView::QTreeView;
+    explicit FolderTree(QWidget *parent) : QTreeView(parent)
+    {
+        // The list lays itself out again as it first shows and with every font.
+        connect(horizontalScrollBar(), &QScrollBar::rangeChanged, this,
+                [this] { scrollTo(currentIndex()); });
+    }
 
     // The list's one column as wide as its widest row, or wider to fill the
-    // list: a wider name scrolls.
-    void fitNames() { header()->setMinimumSectionSize(std::max(0, sizeHintForColumn(0))); }
-
-    // Makes `row` current, in the middle of the list, and in sight across
-    // from its icon to the end of its name.
-    void showCurrent(const QModelIndex &row)
+    // list: a wider name scrolls. Its scroll range is set at once.
+    void fitNames()
     {
-        setCurrentIndex(row);
-        scrollTo(row, QAbstractItemView::PositionAtCenter);
+        header()->setMinimumSectionSize(std::max(0, sizeHintForColumn(0)));
+        updateGeometries();
+    }
+
+    // Across, a row comes in sight from its icon to the end of its name; Qt
+    // would show the start of the whole column, which may hide both.
+    void scrollTo(const QModelIndex &row, ScrollHint hint = EnsureVisible) override
+    {
+        QTreeView::scrollTo(row, hint);
+        if (!row.isValid())
+            return;
         const int left = visualRect(row).left() + horizontalScrollBar()->value();
         const int right = left + sizeHintForIndex(row).width();
         horizontalScrollBar()->setValue(std::min(left, right - viewport()->width()));
@@ -269,7 +279,8 @@ void Renamer::showFolder(const QString &path)
     Folderlist1->setAccessibleDescription(Folderlist1->toolTip());
     Folderlist1->expandAll();
     Folderlist1->fitNames();
-    Folderlist1->showCurrent(parent->index());
+    Folderlist1->setCurrentIndex(parent->index());
+    Folderlist1->scrollTo(parent->index(), QAbstractItemView::PositionAtCenter);
 }
 
 void Renamer::closeEvent(QCloseEvent *event)
