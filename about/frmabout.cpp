@@ -52,13 +52,13 @@ qreal luminance(const QColor &colour)
 // least 4.5:1, what readable text needs.
 constexpr qreal LightEnoughForBlack = 0.175;
 
-// Lets a wrapped caption grow downwards, up to the bottom of the window, rather
-// than lose its last line when the platform's font is taller than the layout's.
-void lengthenToCaption(QLabel &label, int bottom)
+// Lets a wrapped caption grow downwards, the window with it, rather than lose
+// its last line when the platform's font is taller than the layout's.
+void lengthenToCaption(QLabel &label)
 {
     const int needed = label.heightForWidth(label.width());
     if (needed > label.height())
-        label.resize(label.width(), std::min(needed, bottom - label.y()));
+        label.resize(label.width(), needed);
 }
 } // namespace
 
@@ -110,8 +110,8 @@ frmAbout::frmAbout(QWidget *parent)
     form->place(*Line1, QRect(120, 1680, 5880, 15));
 
     form->setAdjuster([this](qreal scale) {
-        for (QLabel *label : {lblDisclaimer, Label1, lblDescription})
-            lengthenToCaption(*label, height());
+        for (QLabel *label : {lblTitle, lblVersion, lblDescription, lblDisclaimer, Label1})
+            lengthenToCaption(*label);
         picIcon->setPixmap(
             windowing::applicationIcon().pixmap(QSize(32, 32) * scale, devicePixelRatioF()));
     });

@@ -21,6 +21,7 @@
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QStandardItemModel>
 #include <QStyle>
 #include <QTreeView>
@@ -62,16 +63,6 @@ QPushButton *commandButton(TwipsLayout &layout, const char *name, const QString 
     return button;
 }
 
-// The folder list draws its folders indented under their parents, without
-// branch lines or expand marks: every folder shown is open.
-class FolderTree : public QTreeView {
-public:
-    using QTreeView::QTreeView;
-
-protected:
-    void drawBranches(QPainter *, const QRect &, const QModelIndex &) const override {}
-};
-
 // Where a row of the folder list leads.
 constexpr int FolderPathRole = Qt::UserRole;
 
@@ -79,10 +70,49 @@ QStandardItem *folderRow(const QIcon &icon, const QString &name, const QString &
 {
     auto *row = new QStandardItem(icon, name);
     row->setData(path, FolderPathRole);
+    row->setToolTip(QDir::toNativeSeparators(path));
     row->setEditable(false);
     return row;
 }
+
+// A Wine prefix's drive C:, which the game sees as its drive.
+const QString WineDriveC = QStringLiteral("drive_c");
 } // namespace
+
+// The folder list draws its folders indented under their parents, without
+// branch lines or expand marks: every folder shown is open.
+class FolderTree : public QTreeView {
+public:
+    explicit FolderTree(QWidget *parent) : QTreeView(parent)
+    {
+        // The list lays itself out again as it first shows and with every font.
+        connect(horizontalScrollBar(), &QScrollBar::rangeChanged, this,
+                [this] { scrollTo(currentIndex()); });
+    }
+
+    // The list's one column as wide as its widest row, or wider to fill the
+    // list: a wider name scrolls. Its scroll range is set at once.
+    void fitNames()
+    {
+        header()->setMinimumSectionSize(std::max(0, sizeHintForColumn(0)));
+        updateGeometries();
+    }
+
+    // Across, a row comes in sight from its icon to the end of its name; Qt
+    // would show the start of the whole column, which may hide both.
+    void scrollTo(const QModelIndex &row, ScrollHint hint = EnsureVisible) override
+    {
+        QTreeView::scrollTo(row, hint);
+        if (!row.isValid())
+            return;
+        const int left = visualRect(row).left() + horizontalScrollBar()->value();
+        const int right = left + sizeHintForIndex(row).width();
+        horizontalScrollBar()->setValue(std::min(left, right - viewport()->width()));
+    }
+
+protected:
+    void drawBranches(QPainter *, const QRect &, const QModelIndex &) const override {}
+};
 
 Renamer::Renamer(QWidget *parent) : QMainWindow(parent)
 {
@@ -152,6 +182,7 @@ Renamer::Renamer(QWidget *parent) : QMainWindow(parent)
             windowing::widenToCaption(*captioned);
         LOGO->setPixmap(windowing::picture(QStringLiteral(":/images/banner.png"),
                                            QSize(350, 128) * scale, LOGO->devicePixelRatioF()));
+        Folderlist1->fitNames();
     });
 
     QWidget::setTabOrder(LevlNo, DAT1);
@@ -205,13 +236,17 @@ void Renamer::onLoad()
     showFolder(QDir::currentPath());
 }
 
+// The folder, its parents and its subfolders, as the game sees them: in a Wine
+// prefix from the prefix's drive C: on, as on Windows, so that the names fit
+// the list at every depth a launcher puts its prefixes; the full path is the
+// list's tooltip and description. A name wider than the list scrolls.
 void Renamer::showFolder(const QString &path)
 {
     const QString folder = QDir(path).absolutePath();
     QStringList chain;
     for (QDir up(folder);;) {
         chain.prepend(up.absolutePath());
-        if (!up.cdUp())
+        if (up.dirName() == WineDriveC || !up.cdUp())
             break;
     }
     const QIcon open = style()->standardIcon(QStyle::SP_DirOpenIcon);
@@ -219,8 +254,10 @@ void Renamer::showFolder(const QString &path)
     folders->clear();
     QStandardItem *parent = folders->invisibleRootItem();
     for (const QString &step : std::as_const(chain)) {
-        const QString name = QFileInfo(step).fileName();
-        auto *row = folderRow(open, name.isEmpty() ? QDir::toNativeSeparators(step) : name, step);
+        QString name = QFileInfo(step).fileName();
+        if (name.isEmpty() || name == WineDriveC)
+            name = name.isEmpty() ? QDir::toNativeSeparators(step) : QStringLiteral("C:\\");
+        auto *row = folderRow(open, name, step);
         parent->appendRow(row);
         parent = row;
     }
@@ -228,7 +265,10 @@ void Renamer::showFolder(const QString &path)
         QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name | QDir::IgnoreCase | QDir::LocaleAware);
     for (const QFileInfo &subfolder : subfolders)
         parent->appendRow(folderRow(closed, subfolder.fileName(), subfolder.absoluteFilePath()));
+    Folderlist1->setToolTip(QDir::toNativeSeparators(folder));
+    Folderlist1->setAccessibleDescription(Folderlist1->toolTip());
     Folderlist1->expandAll();
+    Folderlist1->fitNames();
     Folderlist1->setCurrentIndex(parent->index());
     Folderlist1->scrollTo(parent->index(), QAbstractItemView::PositionAtCenter);
 }

@@ -8,7 +8,7 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 class QStandardItemModel;
-class QTreeView;
+class FolderTree;
 
 // The main window: the inputs of a rename, its commands and the menus that
 // reach the renames log and the About window.
@@ -49,6 +49,6 @@ private:
     QCheckBox *SETUP1;
     QLabel *Label1;
     QLineEdit *tolevelNO;
-    QTreeView *Folderlist1;
+    FolderTree *Folderlist1;
     QStandardItemModel *folders;
 };

@@ -8,10 +8,11 @@ VR_BUILD="$VR_ROOT/build"
 # GLib's development files give the GIO the text editor is started through.
 VR_PACKAGES=(cmake ninja-build g++ pkg-config qt6-base-dev libgl-dev libglib2.0-dev clang-format)
 # What the end-to-end tests need: Python to drive them, their own X server,
-# input through XTest (xdotool), window properties (xprop), screenshots, and a
+# input through XTest (xdotool), window properties (xprop), screenshots, a
 # small window manager for what only a window manager does (minimizing,
-# workspaces).
-VR_E2E_PACKAGES=(python3 xvfb x11-utils xdotool imagemagick openbox)
+# workspaces), and Nimbus Sans, a face taller than most for its size, in which
+# the looks tests draw the windows.
+VR_E2E_PACKAGES=(python3 xvfb x11-utils xdotool imagemagick openbox fonts-urw-base35)
 # What the Debian package is built with (dpkg-shlibdeps finds its
 # dependencies, and CPack needs file for that) and checked with.
 VR_PACKAGE_PACKAGES=(dpkg-dev file lintian)

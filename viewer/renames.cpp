@@ -70,6 +70,7 @@ Renames::Renames(QWidget *parent)
     setObjectName(QStringLiteral("Renames"));
     [[maybe_unused]] static const bool accessible =
         (QAccessible::installFactory(accessibleWindow), true);
+    windowing::hearFocusOnlyOnUsableControls(); // not the disabled calendars' days
     setWindowTitle(QStringLiteral("Renames done in this program. "));
     auto *form = new TwipsLayout(*this, QSize(7020, 7935));
 
@@ -84,6 +85,7 @@ Renames::Renames(QWidget *parent)
     form->place(*Text1, QRect(120, 120, 6735, 4815));
     Text1->setAccessibleName(QStringLiteral("Renames log"));
     Text1->setText(QStringLiteral("There were no renames done in this program."));
+    form->setGiving(*Text1); // on a screen too small for the window
 
     Month1 =
         makeCalendar(*form, "Month1", QStringLiteral("From date"), QRect(120, 5040, 2700, 2370));

@@ -1,11 +1,17 @@
 #include "layout.h"
 
+#include "services.h"
+
 #include <QAbstractButton>
 #include <QApplication>
 #include <QEvent>
 #include <QFontMetricsF>
 #include <QLabel>
+#include <QLayout>
+#include <QScreen>
+#include <QStyle>
 #include <QWidget>
+#include <QWindow>
 #include <algorithm>
 
 namespace windowing {
@@ -33,6 +39,29 @@ QStringList captions(const std::vector<std::pair<QWidget *, QRect>> &controls)
     }
     return all;
 }
+
+// The room the client area of a window may take on its screen: the screen's
+// available area less the window's frame and what surrounds the client area
+// (a menu bar). None before the window exists, which it does before it shows;
+// one that was never shown may not know its frame yet: it assumes a title bar.
+QSize roomOnScreen(QWidget &client)
+{
+    QWidget &window = *client.window();
+    const QScreen *screen = window.screen();
+    if (!screen || !window.testAttribute(Qt::WA_WState_Created))
+        return {};
+    const QMargins margins =
+        window.windowHandle() ? window.windowHandle()->frameMargins() : QMargins();
+    QSize frame(margins.left() + margins.right(), margins.top() + margins.bottom());
+    if (frame.isNull() && !window.isVisible())
+        frame.setHeight(window.style()->pixelMetric(QStyle::PM_TitleBarHeight, nullptr, &window));
+    QSize around(0, 0);
+    if (QLayout *layout = window.layout(); layout && &window != &client) {
+        layout->invalidate();
+        around = layout->totalMinimumSize() - client.minimumSize();
+    }
+    return screen->availableGeometry().size() - frame - around;
+}
 } // namespace
 
 qreal fontScale(const QFont &font, const QStringList &captions)
@@ -57,6 +86,8 @@ TwipsLayout::TwipsLayout(QWidget &client, QSize clientTwips)
     : QObject(&client), client_(client), clientTwips_(clientTwips)
 {
     client.installEventFilter(this);
+    if (client.window() != &client)
+        client.window()->installEventFilter(this);
     apply();
 }
 
@@ -67,6 +98,12 @@ void TwipsLayout::place(QWidget &control, QRect twipsRect)
     apply();
 }
 
+void TwipsLayout::setGiving(QWidget &control)
+{
+    giving_ = &control;
+    apply();
+}
+
 void TwipsLayout::setAdjuster(std::function<void(qreal)> adjust)
 {
     adjust_ = std::move(adjust);
@@ -74,21 +111,77 @@ void TwipsLayout::setAdjuster(std::function<void(qreal)> adjust)
         adjust_(scale_);
 }
 
-bool TwipsLayout::eventFilter(QObject *watched, QEvent *event)
+bool TwipsLayout::eventFilter(QObject *, QEvent *event)
 {
-    if (watched == &client_ && event->type() == QEvent::FontChange)
+    // A new font, a frame now known, another screen; the application's font
+    // also reaches a client area drawn in a smaller font of its own.
+    const QEvent::Type type = event->type();
+    if (type == QEvent::FontChange || type == QEvent::WinIdChange ||
+        type == QEvent::ScreenChangeInternal ||
+        (type == QEvent::ApplicationFontChange && client_.testAttribute(Qt::WA_SetFont)))
         apply();
     return false;
 }
 
 void TwipsLayout::apply()
 {
-    scale_ = fontScale(client_.font(), captions(controls_));
-    client_.setFixedSize(scaledTwipsRect(QRect(QPoint(), clientTwips_), scale_).size());
-    for (const auto &[control, rect] : controls_)
-        control->setGeometry(scaledTwipsRect(rect, scale_));
+    if (applying_) // its own font change
+        return;
+    applying_ = true;
+    const QFont font =
+        client_.isWindow() ? QApplication::font(&client_) : client_.parentWidget()->font();
+    if (client_.testAttribute(Qt::WA_SetFont))
+        client_.setFont(QFont());
+    layOut(fontScale(font, captions(controls_)), 0);
+    const QSize room = roomOnScreen(client_);
+    const QSize needed = client_.minimumSize();
+    if (room.isValid() && (needed.width() > room.width() || needed.height() > room.height())) {
+        const int canGive = giving_ ? giving_->height() * 3 / 4 : 0;
+        const qreal shrink = std::min(qreal(room.width()) / needed.width(),
+                                      qreal(room.height()) / (needed.height() - canGive));
+        if (shrink < 1) {
+            QFont smaller = font;
+            if (font.pointSizeF() > 0)
+                smaller.setPointSizeF(font.pointSizeF() * shrink);
+            else
+                smaller.setPixelSize(std::max(1, qRound(font.pixelSize() * shrink)));
+            client_.setFont(smaller);
+            layOut(scale_ * shrink, 0);
+        }
+        layOut(scale_, std::max(0, client_.minimumHeight() - room.height()));
+    }
+    if (client_.window()->isVisible())
+        keepOnScreen(*client_.window());
+    applying_ = false;
+}
+
+// Places every control at `scale`, the giving control `give` pixels shorter
+// and the controls below it as much higher.
+void TwipsLayout::layOut(qreal scale, int give)
+{
+    scale_ = scale;
+    const QSize size = scaledTwipsRect(QRect(QPoint(), clientTwips_), scale).size();
+    int givingBottom = size.height();
+    for (const auto &[control, rect] : controls_) {
+        if (control == giving_)
+            givingBottom = scaledTwipsRect(rect, scale).bottom();
+    }
+    client_.setFixedSize(size.width(), size.height() - give);
+    for (const auto &[control, rect] : controls_) {
+        QRect placed = scaledTwipsRect(rect, scale);
+        if (control == giving_)
+            placed.setBottom(placed.bottom() - give);
+        else if (placed.top() > givingBottom)
+            placed.translate(0, -give);
+        control->setGeometry(placed);
+    }
     if (adjust_)
-        adjust_(scale_);
+        adjust_(scale);
+    int bottom = client_.minimumHeight();
+    for (const auto &[control, rect] : controls_)
+        bottom = std::max(bottom, control->geometry().bottom() + 1);
+    if (bottom > client_.minimumHeight())
+        client_.setFixedHeight(bottom);
 }
 
 void widenToCaption(QWidget &control)

@@ -45,6 +45,12 @@ QRect scaledTwipsRect(const QRect &twipsRect, qreal scale);
 // sizes their parent, and does both again, scaled, whenever the parent's font
 // changes (a platform theme may apply its font after the windows exist), so
 // that no caption, calendar or text loses its room.
+//
+// The window never grows past its screen's available area: where the scaled
+// layout would, the giving control (the viewer's log text box) gives up to
+// three quarters of its height and the controls below it move up; where
+// that is not enough, the whole window, font and all, is drawn smaller. A
+// shown window that grows is moved back onto its screen.
 class TwipsLayout : public QObject {
 public:
     // `client` holds the controls; its size is fixed to `clientTwips`.
@@ -52,7 +58,10 @@ public:
 
     // Places `control` now and after every font change.
     void place(QWidget &control, QRect twipsRect);
-    // Runs after every placing, with the scale, for what depends on it.
+    // The control that gives up height where the window would not fit.
+    void setGiving(QWidget &control);
+    // Runs after every placing, with the scale, for what depends on it. A
+    // control it makes taller than the client area lengthens the client area.
     void setAdjuster(std::function<void(qreal scale)> adjust);
 
     QWidget *client() const { return &client_; }
@@ -63,12 +72,15 @@ protected:
 
 private:
     void apply();
+    void layOut(qreal scale, int give);
 
     QWidget &client_;
     QSize clientTwips_;
     std::vector<std::pair<QWidget *, QRect>> controls_;
+    QWidget *giving_ = nullptr;
     std::function<void(qreal)> adjust_;
     qreal scale_ = 1;
+    bool applying_ = false;
 };
 
 // Widens a captioned control whose caption the platform's font draws wider

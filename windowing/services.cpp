@@ -3,9 +3,11 @@
 #include "appidentity.h"
 #include "platformdialogs.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QFontInfo>
 #include <QGuiApplication>
 #include <QImageReader>
 #include <QLayout>
@@ -17,6 +19,7 @@
 #include <QWidget>
 #include <QWindow>
 #include <algorithm>
+#include <optional>
 #include <utility>
 
 namespace windowing {
@@ -46,6 +49,37 @@ public:
         QProxyStyle::drawControl(element, option, painter, widget);
     }
 };
+
+// Applies the dialog font rule to every later font of the application.
+class DialogFontRule : public QObject {
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (watched == qApp && event->type() == QEvent::ApplicationFontChange)
+            useDialogFont();
+        return false;
+    }
+};
+
+// Where accessibility updates went before the filter below.
+QAccessible::UpdateHandler passedOn = nullptr;
+
+void passOnUsableFocus(QAccessibleEvent *event)
+{
+    const auto *widget = qobject_cast<const QWidget *>(event->object());
+    if (event->type() == QAccessible::Focus && widget &&
+        !(widget->isEnabled() && widget->isVisible()))
+        return;
+    if (passedOn) {
+        passedOn(event);
+        return;
+    }
+    // The platform's screen reader bridge, which an update handler stands in
+    // front of, gets the event with the handler out of the way.
+    QAccessible::installUpdateHandler(nullptr);
+    QAccessible::updateAccessibility(event);
+    QAccessible::installUpdateHandler(passOnUsableFocus);
+}
 
 MessageSink &sink()
 {
@@ -95,6 +129,22 @@ void centreOnScreen(QWidget &window)
     window.move(std::max(frame.left(), available.left()), std::max(frame.top(), available.top()));
 }
 
+void keepOnScreen(QWidget &window)
+{
+    const QScreen *screen = window.screen();
+    if (!screen)
+        return;
+    if (QLayout *layout = window.layout())
+        layout->activate();
+    const QRect available = screen->availableGeometry();
+    QRect frame = window.frameGeometry();
+    frame.moveRight(std::min(frame.right(), available.right()));
+    frame.moveBottom(std::min(frame.bottom(), available.bottom()));
+    frame.moveLeft(std::max(frame.left(), available.left()));
+    frame.moveTop(std::max(frame.top(), available.top()));
+    window.move(frame.topLeft());
+}
+
 void bringToFront(QWidget &window)
 {
     if (window.isMinimized()) {
@@ -114,12 +164,31 @@ void bringToFront(QWidget &window)
 void useDialogFont()
 {
     constexpr qreal LargestOrdinaryPointSize = 10;
+    static std::optional<QFont> applied; // what the rule made of the last font
+    [[maybe_unused]] static const bool followed = [] {
+        auto *rule = new DialogFontRule;
+        rule->setParent(qApp);
+        qApp->installEventFilter(rule);
+        return true;
+    }();
     QFont font = QApplication::font();
-    if (font.pointSizeF() > LargestOrdinaryPointSize)
+    if (font == applied)
         return;
+    // In points whether the desktop gives it in points or in pixels.
+    if (QFontInfo(font).pointSizeF() > LargestOrdinaryPointSize) {
+        applied = font;
+        return;
+    }
     font.setFamilies(dialogFaces(font.family()));
     font.setPointSize(8);
+    applied = font;
     QApplication::setFont(font);
+}
+
+void hearFocusOnlyOnUsableControls()
+{
+    [[maybe_unused]] static const bool installed =
+        (passedOn = QAccessible::installUpdateHandler(passOnUsableFocus), true);
 }
 
 void showKeyboardSelection(QMenuBar &menuBar)

@@ -24,7 +24,9 @@ TO_VIEWER = ("alt", "Down", "Right", "Down", "Return")  # File > Renames > Progr
 TO_ABOUT = ("alt", "Right", "Down", "Down", "Return")  # Help > About
 SHOTS = os.environ.get("VR_SCREENSHOTS", os.path.abspath("e2e-screenshots"))
 LOGS = os.path.join(os.path.dirname(SHOTS), "e2e-logs")
+IMAGES = os.path.join(os.path.dirname(__file__), "..", "..", "resources", "images")
 _started = []
+_own_display = not os.environ.get("DISPLAY")
 
 
 def wait_for(what, probe, timeout=5.0):
@@ -58,34 +60,54 @@ def end(*processes):
         _started.remove(process)
 
 
-def run(*args, **kwargs):
-    return subprocess.run(args, capture_output=True, text=True, timeout=30, **kwargs).stdout
+def run(*args, text=True, **kwargs):
+    return subprocess.run(args, capture_output=True, text=text, timeout=30, **kwargs).stdout
 
 
 def xdotool(*args):
     return run("xdotool", *args)
 
 
+def shows(shot, picture):
+    """Whether a screenshot holds an opaque picture pixel for pixel."""
+    def rows(image):
+        header, _, pixels = run("convert", image, "-depth", "8", "-alpha", "on", "pam:-",
+                                text=False).partition(b"ENDHDR\n")
+        width = 4 * int(re.search(rb"WIDTH (\d+)", header)[1])
+        return [pixels[at:at + width] for at in range(0, len(pixels), width)]
+    shown, wanted = rows(shot), rows(picture)
+    return any(all(shown[y + r][x:x + len(line)] == line for r, line in enumerate(wanted))
+               for y in range(len(shown) - len(wanted) + 1)
+               for x in range(0, len(shown[y]) - len(wanted[0]) + 1, 4)
+               if shown[y][x:x + len(wanted[0])] == wanted[0])
+
+
 def setUpModule():
-    """An X server of the run's own, unless there is a display. A runner's
-    timeout (SIGTERM) ends the run normally, and all it started."""
+    """A runner's timeout (SIGTERM) ends the run normally, and all it started."""
     signal.signal(signal.SIGTERM, lambda signum, frame: exit(f"signal {signum}"))
     for folder in (SHOTS, LOGS):
         os.makedirs(folder, exist_ok=True)
-    if not os.environ.get("DISPLAY"):
-        read_end, write_end = os.pipe()  # the read end stays open: Xvfb must never find it closed
-        start(["Xvfb", "-displayfd", str(write_end), "-screen", "0", "1024x768x24", "-dpi",
-               "96", "-nolisten", "tcp", "-noreset"], "xvfb.log", pass_fds=(write_end,))
-        os.close(write_end)
-        os.environ["DISPLAY"] = ":" + os.read(read_end, 64).decode().strip()
 
 
 class Scenarios:
     """What both programs do alike, each scenario in a scratch home."""
-    wine = None
+    wine = banner = None  # the banner file the main window shows pixel for pixel
+    screen, look = "1024x768", ""  # the X server's screen; a name for a desktop's looks
+
+    @classmethod
+    def setUpClass(cls):
+        """An X server of the class's own, unless there is a display."""
+        if _own_display:
+            read_end, write_end = os.pipe()  # the read end stays open: Xvfb must never find it closed
+            cls.addClassCleanup(end, start(
+                ["Xvfb", "-displayfd", str(write_end), "-screen", "0", cls.screen + "x24", "-dpi",
+                 "96", "-nolisten", "tcp", "-noreset"], f"xvfb{cls.look}.log", pass_fds=(write_end,)))
+            os.close(write_end)
+            os.environ["DISPLAY"] = ":" + os.read(read_end, 64).decode().strip()
 
     def setUp(self):
-        self.name, self.shots = self.id().rsplit(".", 1)[-1].removeprefix("test_"), 0
+        self.name = self.look + self.id().rsplit(".", 1)[-1].removeprefix("test_")
+        self.shots = 0
         self.home = tempfile.mkdtemp(prefix="vr-e2e-")  # the program starts there too
         self.addCleanup(shutil.rmtree, self.home, ignore_errors=True)
 
@@ -120,11 +142,17 @@ class Scenarios:
         xdotool("key", "--clearmodifiers", "--delay", "50" if self.wine else "20", *keys)
 
     def screenshot(self, xid, what):
-        """Saves the window once it is drawn (shows more than one colour)."""
+        """Saves the window once it is drawn (shows more than one colour), and
+        checks that it lies wholly on the screen."""
         self.shots += 1
         path = os.path.join(SHOTS, f"{self.name}-{self.shots:02d}-{what}.png")
         wait_for(f"window {xid} drawn", lambda: int(run(
             "convert", "x:" + xid, "-write", path, "-format", "%k", "info:") or 0) > 1)
+        place = dict(line.split("=") for line in xdotool("getwindowgeometry", "--shell", xid).split())
+        x, y, width, height = (int(place[k]) for k in ("X", "Y", "WIDTH", "HEIGHT"))
+        right, bottom = map(int, xdotool("getdisplaygeometry").split())
+        self.assertTrue(0 <= x <= right - width and 0 <= y <= bottom - height, f"{what}: {place}")
+        return path
 
     def test_startup(self):
         """A rename in the game's levels folder (not where the program started):
@@ -136,7 +164,9 @@ class Scenarios:
         log = "café 2131 -> 2001\r\nsecond – “quoted”\r\n"  # as the game writes it
         (self.levels / "Renames.txt").write_bytes(log.encode("cp1252"))
         self.start()
-        self.screenshot(self.main, "main")
+        main = self.screenshot(self.main, "main")
+        if self.banner:
+            self.assertTrue(shows(main, os.path.join(IMAGES, self.banner)), self.banner)
         self.key(*["Tab"] * 6, "space")  # from the source number box to Rename
         for _ in range(3):
             box, = wait_for("a message box", lambda: [  # one, never two at once
@@ -202,6 +232,19 @@ class Native(Scenarios, unittest.TestCase):
             wait_for(f"{title!r} back", lambda: xdotool("getactivewindow") == window + "\n")
 
 
+class Laptop(Native):
+    """A laptop's screen, KDE's settings for a 14-point Nimbus Sans: the viewer cut down."""
+    screen, look = "1366x768", "laptop-"
+    env = {**Native.env, "XDG_CURRENT_DESKTOP": "KDE", "KDE_SESSION_VERSION": "5",
+           "XDG_CONFIG_HOME": os.path.join(os.path.dirname(__file__), "kde-nimbus-sans-14")}
+
+
+class Doubled(Native):
+    """A dense screen: all drawn twice as large, pictures from their @2x files."""
+    screen, look, banner = "1280x1024", "doubled-", "banner@2x.png"
+    env = {**Native.env, "QT_SCALE_FACTOR": "2"}
+
+
 class Windows(Scenarios, unittest.TestCase):
     """The deployed program file under Wine, as a player on Linux starts it."""
     env = {"WINEPREFIX": os.path.join(os.path.dirname(SHOTS), "e2e-prefix"),
@@ -210,6 +253,7 @@ class Windows(Scenarios, unittest.TestCase):
 
     @classmethod
     def setUpClass(cls):
+        super().setUpClass()
         env, prefix = {**os.environ, **cls.env}, cls.env["WINEPREFIX"]
         try:
             run(cls.wine, "--version")
