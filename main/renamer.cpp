@@ -86,8 +86,8 @@ public:
     explicit FolderTree(QWidget *parent) : QTreeView(parent)
     {
         // The list lays itself out again as it first shows and with every font.
-        connect(horizontalScrollBar(), &QScrollBar::rangeChanged, this,
-                [this] { scrollTo(currentIndex()); });
+        for (QScrollBar *bar : {horizontalScrollBar(), verticalScrollBar()})
+            connect(bar, &QScrollBar::rangeChanged, this, [this] { scrollTo(currentIndex()); });
     }
 
     // The list's one column as wide as its widest row, or wider to fill the

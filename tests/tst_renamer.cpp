@@ -337,9 +337,11 @@ private slots:
                 fits = !(days->horizontalScrollBar()->maximum() ||
                          days->verticalScrollBar()->maximum());
             if (const auto *list = qobject_cast<QTreeView *>(control)) { // every name in full
-                const QModelIndex now = list->currentIndex(); // the current folder in sight
-                fits = list->viewport()->rect().contains(
-                    QRect(list->visualRect(now).topLeft(), list->sizeHintForIndex(now)));
+                // The current folder in sight, from its icon on where its name is wider.
+                const QModelIndex now = list->currentIndex();
+                const QRect shown(list->visualRect(now).topLeft(), list->sizeHintForIndex(now));
+                fits = list->viewport()->rect().contains(shown) ||
+                       (shown.left() == 0 && shown.width() > list->viewport()->width());
                 for (QModelIndex row = list->model()->index(0, 0); row.isValid();
                      row = list->indexBelow(row))
                     fits &= list->visualRect(row).width() >= list->sizeHintForIndex(row).width();
