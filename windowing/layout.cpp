@@ -116,6 +116,10 @@ bool TwipsLayout::eventFilter(QObject *, QEvent *event)
     // A new font, a frame now known, another screen; the application's font
     // also reaches a client area drawn in a smaller font of its own.
     const QEvent::Type type = event->type();
+    // A window losing its native window is being closed or destroyed: the
+    // window it belongs to may be half gone, and nothing is drawn any more.
+    if (type == QEvent::WinIdChange && !client_.window()->internalWinId())
+        return false;
     if (type == QEvent::FontChange || type == QEvent::WinIdChange ||
         type == QEvent::ScreenChangeInternal ||
         (type == QEvent::ApplicationFontChange && client_.testAttribute(Qt::WA_SetFont)))
