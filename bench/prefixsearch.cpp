@@ -1,10 +1,12 @@
 // What finding the game costs at start-up when the user has a Steam library
-// of 300 Proton prefixes and the game is in a second library: the search
-// against the one look-up of the levels folder that a set WINEPREFIX needs.
+// of 300 (or 5,000) Proton prefixes and the game is in a second library: the
+// whole search, run to its end, against the one look-up of the levels folder
+// that a set WINEPREFIX needs. The window waits for it at most SearchWait.
 //
 // usage: bench_prefixsearch [PREFIXES] [RUNS]
 
 #include "benchutil.h"
+#include "builtinpaths.h"
 #include "steamhome.h"
 #include "wineprefixes.h"
 
@@ -25,11 +27,13 @@ int main(int argc, char *argv[])
     const QString levels = QFile::decodeName(
         bench::makeSteamHome(QFile::encodeName(home.path()).toStdString(), prefixes).c_str());
     const QString prefix = QDir::cleanPath(levels + "/../../../../..");
+    qputenv("HOME", QFile::encodeName(home.path()));
+    qunsetenv("WINEPREFIX");
 
     std::vector<double> ours, baseline;
     for (int i = 0; i < runs; ++i) {
         double t0 = bench::nowMs();
-        const QString found = platform::findPrefixHolding(home.path(), levelsFolder);
+        const QString found = platform::findGame().prefix;
         ours.push_back(bench::nowMs() - t0);
         t0 = bench::nowMs();
         bool there = false;

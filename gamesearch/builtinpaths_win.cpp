@@ -14,11 +14,8 @@ QString folderOf(const QString &path)
 {
     return path.left(qMax(0, path.lastIndexOf(QLatin1Char('\\'))));
 }
-} // namespace
 
-void beginGameSearch() {}
-
-QString hostPath(const QString &windowsPath)
+QString windowsHostPath(const QString &windowsPath)
 {
     // A 32-bit game on 64-bit Windows lives under "Program Files (x86)". The
     // built-in path stands unless only that copy of it, or of the folder it
@@ -35,6 +32,39 @@ QString hostPath(const QString &windowsPath)
     if (!exists(folderOf(windowsPath)) && exists(folderOf(x86)))
         return x86;
     return windowsPath;
+}
+} // namespace
+
+QString GameFolder::hostPath(const QString &windowsPath) const
+{
+    return windowsHostPath(windowsPath);
+}
+
+GameFolder findGame()
+{
+    GameFolder game;
+    const QString levels = QString::fromUtf16(LevelsFolder);
+    game.levels = windowsHostPath(levels);
+    game.found = QFileInfo(game.levels).isDir();
+    const QString x86 = QStringLiteral("c:\\Program Files (x86)") + levels.mid(16);
+    for (const QString &place : {levels, x86}) {
+        if (game.found && place == game.levels)
+            break;
+        game.trail << place + QStringLiteral(": not there");
+    }
+    return game;
+}
+
+void beginGameSearch() {}
+
+GameFolder gameFolder()
+{
+    return findGame();
+}
+
+QString hostPath(const QString &windowsPath)
+{
+    return windowsHostPath(windowsPath);
 }
 
 } // namespace platform

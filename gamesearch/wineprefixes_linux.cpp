@@ -9,11 +9,14 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <climits>
+#include <cstdlib>
 #include <dirent.h>
 #include <fcntl.h>
 #include <optional>
 #include <set>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 #include <utility>
 #include <vector>
@@ -22,9 +25,6 @@ namespace platform {
 
 namespace {
 
-// A start-up never waits on more than this, whatever a home holds.
-constexpr int MaxPrefixes = 4096;
-constexpr int MaxEntries = 4096;
 constexpr qint64 MaxConfigBytes = 1 << 20;
 constexpr int HeroicDepth = 4;
 
@@ -33,26 +33,6 @@ bool isFolder(const QByteArray &path, struct stat *st = nullptr)
     struct stat own;
     struct stat &s = st ? *st : own;
     return stat(path.constData(), &s) == 0 && S_ISDIR(s.st_mode);
-}
-
-// The names in a folder, sorted, so that the search order does not depend
-// on the order the file system keeps them in.
-QByteArrayList entriesOf(const QByteArray &folder)
-{
-    QByteArrayList names;
-    DIR *dir = opendir(folder.constData());
-    if (!dir)
-        return names;
-    while (const dirent *entry = readdir(dir)) {
-        const QByteArray name(entry->d_name);
-        if (name != "." && name != "..")
-            names << name;
-        if (names.size() >= MaxEntries)
-            break;
-    }
-    closedir(dir);
-    std::sort(names.begin(), names.end());
-    return names;
 }
 
 // A name of a Windows path, in the two forms the look-up compares.
@@ -204,141 +184,251 @@ QByteArray pathBelow(const QByteArray &drive, const WindowsPath &path, bool *fou
     return best;
 }
 
-// Read without QFile: the search may run before the application object
-// exists, on a thread of its own, where a QObject would claim to be the
-// program's main thread.
-QByteArray readConfig(const QByteArray &path)
+// Why a place that could not be opened is passed over.
+PassedOver failure(int error)
 {
-    QByteArray text;
-    const int fd = open(path.constData(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        return text;
-    char buffer[16384];
-    ssize_t n;
-    while (text.size() < MaxConfigBytes && (n = read(fd, buffer, sizeof buffer)) != 0) {
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0) {
-            text.clear();
-            break;
+    switch (error) {
+    case EACCES:
+    case EPERM:
+        return PassedOver::Unreadable;
+    case ELOOP:
+        return PassedOver::Loop;
+    default:
+        return PassedOver::NotThere;
+    }
+}
+
+// A launcher's file. Opened without waiting and read only when it is a
+// regular file: a FIFO or a device (a link to /dev/stdin) would hold the
+// search at the open or at the first read. The launchers' files are a few
+// kilobytes; anything larger is not one of them.
+std::optional<QByteArray> readConfig(const QByteArray &path, PassedOver *why)
+{
+    const int fd = open(path.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+    if (fd < 0) {
+        *why = failure(errno);
+        return std::nullopt;
+    }
+    std::optional<QByteArray> text;
+    struct stat st;
+    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        *why = PassedOver::NotRegularFile;
+    } else if (st.st_size > MaxConfigBytes) {
+        *why = PassedOver::TooLarge;
+    } else {
+        // Read without QFile: the search runs on threads of its own, where
+        // a QObject would claim to be the program's main thread.
+        text.emplace();
+        char buffer[16384];
+        ssize_t n;
+        while ((n = read(fd, buffer, sizeof buffer)) != 0) {
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n < 0 || text->size() + n > MaxConfigBytes) {
+                *why = n < 0 ? PassedOver::Unreadable : PassedOver::TooLarge;
+                text.reset();
+                break;
+            }
+            text->append(buffer, n);
         }
-        text.append(buffer, n);
     }
     close(fd);
     return text;
 }
 
+// A folder the search walks, as its links resolve: what it holds must lie
+// inside it and on its file system.
+struct Place {
+    QByteArray real;
+    dev_t device = 0;
+    ino_t inode = 0;
+
+    bool holds(const QByteArray &path) const
+    {
+        return path == real ||
+               (path.startsWith(real) && (real.endsWith('/') || path.at(real.size()) == '/'));
+    }
+};
+
+// Where `path` leads, found without asking its file system anything it would
+// have to answer itself (a network share or FUSE mount that hangs): the open
+// only looks the path up, and the kernel answers for the rest.
+std::optional<Place> placeOf(const QByteArray &path, PassedOver *why)
+{
+    const int fd = open(path.constData(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) {
+        *why = failure(errno);
+        return std::nullopt;
+    }
+    Place place;
+    struct statx sx;
+    if (statx(fd, "", AT_EMPTY_PATH | AT_STATX_DONT_SYNC, STATX_INO, &sx) == 0) {
+        place.device = makedev(sx.stx_dev_major, sx.stx_dev_minor);
+        place.inode = sx.stx_ino;
+    }
+    char real[PATH_MAX];
+    const ssize_t size =
+        readlink(("/proc/self/fd/" + QByteArray::number(fd)).constData(), real, sizeof real);
+    close(fd);
+    if (size > 0 && size < qsizetype(sizeof real) && real[0] == '/') {
+        place.real = QByteArray(real, size);
+    } else if (char *resolved = realpath(path.constData(), nullptr)) {
+        place.real = resolved;
+        free(resolved);
+    } else {
+        *why = failure(errno);
+        return std::nullopt;
+    }
+    return place;
+}
+
+// A folder's entries, sorted so that the search order does not depend on the
+// order the file system keeps them in, with what readdir says they are.
+struct Entry {
+    QByteArray name;
+    unsigned char type;
+    bool operator<(const Entry &other) const { return name < other.name; }
+};
+
+std::optional<std::vector<Entry>> entriesOf(const QByteArray &folder)
+{
+    DIR *dir = opendir(folder.constData());
+    if (!dir)
+        return std::nullopt;
+    std::vector<Entry> entries;
+    while (const dirent *entry = readdir(dir)) {
+        const QByteArray name(entry->d_name);
+        if (name != "." && name != "..")
+            entries.push_back({name, entry->d_type});
+    }
+    closedir(dir);
+    std::sort(entries.begin(), entries.end());
+    return entries;
+}
+
+// The search of one launcher's places. Its bounds are those places, each
+// walked once, and the depth of Heroic's folders; no count of prefixes,
+// which would drop the game silently wherever it sorts past the count.
 class PrefixSearch {
 public:
-    PrefixSearch(const QString &home, const QString &windowsPath)
-        : home_(QFile::encodeName(QDir::cleanPath(home))), windowsPath_(windowsPath)
+    PrefixSearch(const QString &home, const QString &windowsPath, SearchLog &log)
+        : home_(QFile::encodeName(QDir::cleanPath(home))), windowsPath_(windowsPath), log_(log)
     {}
 
-    QString run()
+    PrefixFound run(int launcher)
     {
-        (void)(tryPrefix(home_ + "/.wine") == Outcome::Found || steam() || lutris() || bottles() ||
-               heroic() || playOnLinux());
+        PassedOver why;
+        const std::optional<Place> home = placeOf(home_, &why);
+        if (!home) {
+            log_.passedOver(home_, why);
+            return {};
+        }
+        home_place_ = *home;
+        switch (launcher) {
+        case 0:
+            // Wine's own prefix, wherever its link leads, as Wine takes it.
+            tryPrefix(home_ + "/.wine");
+            break;
+        case 1:
+            steam();
+            break;
+        case 2:
+            lutris();
+            break;
+        case 3:
+            (void)(walk(home_ + "/.local/share/bottles/bottles") ||
+                   walk(home_ + "/.var/app/com.usebottles.bottles/data/bottles/bottles"));
+            break;
+        case 4:
+            // Heroic keeps prefixes at any depth below its folder, for
+            // instance one folder per store.
+            walk(home_ + "/Games/Heroic/Prefixes", {}, HeroicDepth);
+            break;
+        default:
+            walk(home_ + "/.PlayOnLinux/wineprefix");
+        }
         return found_;
     }
 
 private:
     enum class Outcome { Found, Stop, Prefix, NotPrefix };
-    using FolderId = std::pair<dev_t, ino_t>;
 
     Outcome tryPrefix(const QByteArray &prefix)
     {
-        if (budget_ <= 0)
+        if (!log_.lookingAt(prefix))
             return Outcome::Stop;
         // The same prefix named again, by a game configuration and a listing.
-        if (seenPrefixes_.contains(prefix))
+        if (seenPrefixes_.contains(prefix)) {
+            log_.passedOver(prefix, PassedOver::AlreadySeen);
             return Outcome::Prefix;
+        }
         bool found = false;
         bool hasDrive = true;
         const QByteArray folder = pathBelow(prefix + "/drive_c", windowsPath_, &found, &hasDrive);
-        if (!hasDrive)
-            return Outcome::NotPrefix;
+        if (!hasDrive) {
+            struct stat st;
+            const PassedOver why = stat(prefix.constData(), &st) != 0 ? failure(errno)
+                                   : isFolder(prefix + "/drive_c")    ? PassedOver::Unreadable
+                                                                      : PassedOver::NotPrefix;
+            log_.passedOver(prefix, why);
+            return why == PassedOver::NotPrefix ? Outcome::NotPrefix : Outcome::Prefix;
+        }
         seenPrefixes_.insert(prefix);
-        --budget_;
-        if (!found || !isFolder(folder))
+        if (!found || !isFolder(folder)) {
+            log_.passedOver(prefix, PassedOver::NoLevels);
             return Outcome::Prefix;
-        found_ = QFile::decodeName(prefix);
+        }
+        found_ = {QFile::decodeName(prefix), QFile::decodeName(folder)};
         return Outcome::Found;
     }
 
-    // Each child of `folder` as a prefix; true when the search is over.
-    bool tryEach(const QByteArray &folder, const QByteArray &below = {})
+    // The place at `path`, entered the first time any of its names leads to
+    // it, and only inside `scope` (where not a launcher's list names it).
+    std::optional<Place> enter(const QByteArray &path, const Place *scope)
     {
-        for (const QByteArray &name : entriesOf(folder)) {
-            const Outcome outcome = tryPrefix(folder + '/' + name + below);
-            if (outcome == Outcome::Found || outcome == Outcome::Stop)
-                return true;
-        }
-        return false;
+        if (!log_.lookingAt(path))
+            return std::nullopt;
+        PassedOver why = PassedOver::AlreadySeen;
+        std::optional<Place> place = placeOf(path, &why);
+        if (place && scope && !scope->holds(place->real))
+            why = PassedOver::Outside, place.reset();
+        else if (place && scope && place->device != scope->device)
+            why = PassedOver::OtherFileSystem, place.reset();
+        else if (place && !seenFolders_.insert({place->device, place->inode}).second)
+            place.reset();
+        if (!place)
+            log_.passedOver(path, why);
+        return place;
     }
 
-    // True the first time a folder is entered by any of its names.
-    bool firstVisit(const QByteArray &folder)
+    // Each child of the folder `path` (with `below` added) as a prefix, and
+    // down to `depth` folders below it the children that are none; true when
+    // the search is over. The folder is entered only inside `scope` (the
+    // home where not given), and what it holds only where it stays there.
+    bool walk(const QByteArray &path, const Place *scope = nullptr, int depth = 1,
+              const QByteArray &below = {})
     {
-        struct stat st;
-        return isFolder(folder, &st) && seenFolders_.insert({st.st_dev, st.st_ino}).second;
-    }
-
-    bool steam()
-    {
-        for (const char *root : {"/.steam/steam", "/.local/share/Steam",
-                                 "/.var/app/com.valvesoftware.Steam/.local/share/Steam",
-                                 "/.var/app/com.valvesoftware.Steam/data/Steam",
-                                 "/snap/steam/common/.local/share/Steam"}) {
-            const QByteArray installation = home_ + root;
-            if (!isFolder(installation))
-                continue;
-            QByteArrayList libraries{installation};
-            const QByteArray vdf = readConfig(installation + "/steamapps/libraryfolders.vdf");
-            for (const QString &library : launchers::steamLibraryFolders(vdf))
-                if (QDir::isAbsolutePath(library))
-                    libraries << QFile::encodeName(QDir::cleanPath(library));
-            for (const QByteArray &library : libraries)
-                if (firstVisit(library) && tryEach(library + "/steamapps/compatdata", "/pfx"))
-                    return true;
-        }
-        return false;
-    }
-
-    bool lutris()
-    {
-        const QString home = QFile::decodeName(home_);
-        for (const char *configs : {"/.config/lutris/games", "/.local/share/lutris/games"}) {
-            const QByteArray folder = home_ + configs;
-            for (const QByteArray &name : entriesOf(folder)) {
-                if (!name.endsWith(".yml") && !name.endsWith(".yaml"))
-                    continue;
-                const QString prefix =
-                    launchers::lutrisGamePrefix(readConfig(folder + '/' + name), home);
-                if (prefix.isEmpty() || !QDir::isAbsolutePath(prefix))
-                    continue;
-                const Outcome outcome = tryPrefix(QFile::encodeName(QDir::cleanPath(prefix)));
-                if (outcome == Outcome::Found || outcome == Outcome::Stop)
-                    return true;
-            }
-        }
-        return tryEach(home_ + "/Games");
-    }
-
-    bool bottles()
-    {
-        return tryEach(home_ + "/.local/share/bottles/bottles") ||
-               tryEach(home_ + "/.var/app/com.usebottles.bottles/data/bottles/bottles");
-    }
-
-    // Heroic keeps prefixes at any depth below its folder, for instance one
-    // folder per store.
-    bool heroic() { return heroicBelow(home_ + "/Games/Heroic/Prefixes", 0); }
-    bool heroicBelow(const QByteArray &folder, int depth)
-    {
-        if (depth >= HeroicDepth || !firstVisit(folder))
+        const std::optional<Place> folder = enter(path, scope ? scope : &home_place_);
+        if (!folder)
             return false;
-        for (const QByteArray &name : entriesOf(folder)) {
-            const QByteArray child = folder + '/' + name;
+        const std::optional<std::vector<Entry>> entries = entriesOf(path);
+        if (!entries) {
+            log_.passedOver(path, failure(errno));
+            return false;
+        }
+        // Below a library, or a launcher's folder walked deeper, the bounds
+        // are those of the library or the launcher's folder.
+        const Place &bounds = scope ? *scope : *folder;
+        for (const Entry &entry : *entries) {
+            if (entry.type != DT_DIR && entry.type != DT_LNK && entry.type != DT_UNKNOWN)
+                continue; // a file beside the prefixes
+            const QByteArray child = path + '/' + entry.name + below;
+            if (!log_.lookingAt(child))
+                return true;
+            if (const std::optional<PassedOver> why = leavesPlace(child, entry.type, bounds)) {
+                log_.passedOver(child, *why);
+                continue;
+            }
             switch (tryPrefix(child)) {
             case Outcome::Found:
             case Outcome::Stop:
@@ -346,21 +436,112 @@ private:
             case Outcome::Prefix:
                 break;
             case Outcome::NotPrefix:
-                if (heroicBelow(child, depth + 1))
+                if (depth > 1 && walk(child, &bounds, depth - 1))
                     return true;
             }
         }
         return false;
     }
 
-    bool playOnLinux() { return tryEach(home_ + "/.PlayOnLinux/wineprefix"); }
+    // Why `child`, an entry (of readdir type `type`) of a folder walked
+    // inside `bounds`, is not looked into: a link leading out of the bounds,
+    // a mount of another file system. One question of the kernel for a plain
+    // folder; its file system is never asked.
+    static std::optional<PassedOver> leavesPlace(const QByteArray &child, unsigned char type,
+                                                 const Place &bounds)
+    {
+        struct statx sx;
+        if (statx(AT_FDCWD, child.constData(), AT_SYMLINK_NOFOLLOW | AT_STATX_DONT_SYNC, STATX_TYPE,
+                  &sx) != 0)
+            return failure(errno);
+        dev_t device = makedev(sx.stx_dev_major, sx.stx_dev_minor);
+        if (type != DT_DIR || S_ISLNK(sx.stx_mode)) {
+            PassedOver why;
+            const std::optional<Place> place = placeOf(child, &why);
+            if (!place)
+                return why;
+            if (!bounds.holds(place->real))
+                return PassedOver::Outside;
+            device = place->device;
+        }
+        if (device != bounds.device)
+            return PassedOver::OtherFileSystem;
+        return std::nullopt;
+    }
 
-    const QByteArray home_;
+    void steam()
+    {
+        for (const char *root : {"/.steam/steam", "/.local/share/Steam",
+                                 "/.var/app/com.valvesoftware.Steam/.local/share/Steam",
+                                 "/.var/app/com.valvesoftware.Steam/data/Steam",
+                                 "/snap/steam/common/.local/share/Steam"}) {
+            const QByteArray installation = home_ + root;
+            PassedOver why;
+            if (!placeOf(installation, &why)) {
+                log_.passedOver(installation, why);
+                continue;
+            }
+            // The installation's own library, then those it lists, which may
+            // be anywhere: another disk, a network share.
+            if (walkLibrary(installation, &home_place_))
+                return;
+            const QByteArray list = installation + "/steamapps/libraryfolders.vdf";
+            const std::optional<QByteArray> vdf = readConfig(list, &why);
+            if (!vdf)
+                log_.passedOver(list, why);
+            for (const QString &library : launchers::steamLibraryFolders(vdf.value_or("")))
+                if (QDir::isAbsolutePath(library) &&
+                    walkLibrary(QFile::encodeName(QDir::cleanPath(library)), nullptr))
+                    return;
+        }
+    }
+
+    bool walkLibrary(const QByteArray &library, const Place *scope)
+    {
+        const std::optional<Place> place = enter(library, scope);
+        return place && walk(library + "/steamapps/compatdata", &*place, 1, "/pfx");
+    }
+
+    void lutris()
+    {
+        const QString home = QFile::decodeName(home_);
+        for (const char *configs : {"/.config/lutris/games", "/.local/share/lutris/games"}) {
+            const QByteArray folder = home_ + configs;
+            if (!log_.lookingAt(folder))
+                return;
+            const std::optional<std::vector<Entry>> entries = entriesOf(folder);
+            if (!entries)
+                log_.passedOver(folder, failure(errno));
+            for (const Entry &entry : entries.value_or(std::vector<Entry>())) {
+                if (!entry.name.endsWith(".yml") && !entry.name.endsWith(".yaml"))
+                    continue;
+                const QByteArray file = folder + '/' + entry.name;
+                if (!log_.lookingAt(file))
+                    return;
+                PassedOver why;
+                const std::optional<QByteArray> text = readConfig(file, &why);
+                const QString prefix = text ? launchers::lutrisGamePrefix(*text, home) : QString();
+                if (!text || prefix.isEmpty() || !QDir::isAbsolutePath(prefix)) {
+                    log_.passedOver(file, text ? PassedOver::NamesNoPrefix : why);
+                    continue;
+                }
+                const Outcome outcome = tryPrefix(QFile::encodeName(QDir::cleanPath(prefix)));
+                if (outcome == Outcome::Found || outcome == Outcome::Stop)
+                    return;
+            }
+        }
+        walk(home_ + "/Games");
+    }
+
+    using FolderId = std::pair<dev_t, ino_t>;
+
+    QByteArray home_;
     const WindowsPath windowsPath_;
+    SearchLog &log_;
+    Place home_place_;
     QSet<QByteArray> seenPrefixes_;
     std::set<FolderId> seenFolders_;
-    int budget_ = MaxPrefixes;
-    QString found_;
+    PrefixFound found_;
 };
 
 } // namespace
@@ -371,9 +552,47 @@ QString pathInPrefix(const QString &prefix, const QString &windowsPath, bool *fo
     return QFile::decodeName(pathBelow(drive, WindowsPath(windowsPath), found));
 }
 
-QString findPrefixHolding(const QString &home, const QString &windowsPath)
+QString pathInFolder(const QString &folder, const QString &windowsPath)
 {
-    return PrefixSearch(home, windowsPath).run();
+    return QFile::decodeName(
+        pathBelow(QFile::encodeName(QDir::cleanPath(folder)), WindowsPath(windowsPath), nullptr));
+}
+
+QString passedOverText(PassedOver why)
+{
+    switch (why) {
+    case PassedOver::NotThere:
+        return QStringLiteral("not there");
+    case PassedOver::NotPrefix:
+        return QStringLiteral("not a Wine prefix");
+    case PassedOver::NoLevels:
+        return QStringLiteral("no levels folder");
+    case PassedOver::Unreadable:
+        return QStringLiteral("unreadable");
+    case PassedOver::NotRegularFile:
+        return QStringLiteral("not a regular file");
+    case PassedOver::TooLarge:
+        return QStringLiteral("too large");
+    case PassedOver::NamesNoPrefix:
+        return QStringLiteral("names no prefix");
+    case PassedOver::Loop:
+        return QStringLiteral("loop");
+    case PassedOver::AlreadySeen:
+        return QStringLiteral("already looked at");
+    case PassedOver::Outside:
+        return QStringLiteral("leads outside the places searched");
+    case PassedOver::OtherFileSystem:
+        return QStringLiteral("on another file system");
+    case PassedOver::TimedOut:
+        return QStringLiteral("timed out");
+    }
+    return {};
+}
+
+PrefixFound searchLauncher(int launcher, const QString &home, const QString &windowsPath,
+                           SearchLog &log)
+{
+    return PrefixSearch(home, windowsPath, log).run(launcher);
 }
 
 } // namespace platform

@@ -231,8 +231,10 @@ void Renamer::buildMenus()
 void Renamer::onLoad()
 {
     // A missing levels folder is no error: the renames then act where the
-    // program was started.
-    QDir::setCurrent(platform::hostPath(QString::fromUtf16(platform::LevelsFolder)));
+    // program was started. One the search did not find is not asked for: its
+    // file system may be the one that did not answer.
+    if (const platform::GameFolder game = platform::gameFolder(); game.found)
+        QDir::setCurrent(game.levels);
     showFolder(QDir::currentPath());
 }
 

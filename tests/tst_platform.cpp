@@ -2,9 +2,13 @@
 #include "logfile.h"
 #include "support.h"
 
+#include <QRegularExpression>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
 #include <atomic>
+#include <fcntl.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
@@ -80,9 +84,12 @@ private slots:
     // Wine, Steam, Lutris, Bottles, Heroic and PlayOnLinux leave them.
     void levelsFolder_data()
     {
-        // "a/" folder, "a = text" file, "a -> b" link, "WINEPREFIX=a" the variable; @/ the home
+        // "a/" folder, "a = text" file, "a -> b" link, "WINEPREFIX=a" the variable, "fifo a",
+        // "pipe a" a link to a pipe that has a writer, "hung a" a file system that never
+        // answers (these as the window's load takes them, within its wait); @/ the home
         QTest::addColumn<QStringList>("layout");
-        QTest::addColumn<QString>("found"); // the prefix, or the whole path of the levels
+        QTest::addColumn<QString>("found");     // the prefix, or the whole path of the levels
+        QTest::addColumn<QStringList>("trail"); // lines of the search's trail, in order
         const auto game = [](const QString &prefix) { return prefix + "/" + levels + "/"; };
         const auto vdf = [](const QStringList &paths) {
             QString text = "\"libraryfolders\"\n{";
@@ -94,10 +101,13 @@ private slots:
         const QString steam = ".local/share/Steam", proton = "/steamapps/compatdata/2201/pfx";
         const QString libraries = steam + "/steamapps/libraryfolders.vdf = ";
         const QString games = "games" + proton, pol = ".PlayOnLinux/wineprefix/vantorel";
-        const auto row = [](const QString &name, const QStringList &layout, const QString &found) {
-            QTest::newRow(qPrintable(name)) << layout << found;
+        const auto row = [](const QString &name, const QStringList &layout, const QString &found,
+                            const QStringList &trail = {}) {
+            QTest::newRow(qPrintable(name)) << layout << found << trail;
         };
-        row("nowhere", {".wine/drive_c/", steam + proton + "/drive_c/"}, ".wine");
+        row("nowhere", {".wine/drive_c/", steam + proton + "/drive_c/"}, ".wine",
+            {"@/.wine: no levels folder", "@/.steam/steam: not there",
+             "@/" + steam + proton + ": no levels folder", "@/Games: not there"});
         row("wine first", {game(".wine"), game(steam + proton)}, ".wine");
         const QString flatpak = ".var/app/com.valvesoftware.Steam/";
         for (const QString &root :
@@ -111,7 +121,7 @@ private slots:
              ".steam/steam -> @/" + steam, "lib -> @/games", "self -> @/self",
              steam + "/steamapps/compatdata/loop -> @/" + steam + "/steamapps",
              libraries + vdf({"@/self", "@/" + steam, "@/games", "@/lib", "@/games/"})},
-            games);
+            games, {"@/self: loop", "@/" + steam + ": already looked at"});
         row("older list",
             {game(games),
              libraries + R"("LibraryFolders" { "ContentStatsID" "-1" "1" "@/games" })"},
@@ -119,7 +129,21 @@ private slots:
         row("malformed list", {game(games), game(pol), libraries + vdf({"@/games"}).chopped(3)},
             pol);
         row("unreadable list", {game(games), game(pol), steam + "/steamapps/libraryfolders.vdf/"},
-            pol);
+            pol, {"@/" + libraries.chopped(3) + ": not a regular file"});
+        row("launcher files that would block",
+            {game(games), game(pol), "fifo " + libraries.chopped(3),
+             "fifo .config/lutris/games/a.yml", "pipe .config/lutris/games/b.yml"},
+            pol,
+            {"@/" + libraries.chopped(3) + ": not a regular file",
+             "@/.config/lutris/games/a.yml: not a regular file",
+             "@/.config/lutris/games/b.yml: "
+             "not a regular file"});
+        QStringList many = {game(steam + "/steamapps/compatdata/9999/pfx"),
+                            steam + "/x/pfx/drive_c/"};
+        for (int i = 0; i < 4096; ++i) // a count that once dropped the game
+            many << steam + "/steamapps/compatdata/" + QString::number(1000 + i) + " -> @/" +
+                        steam + "/x";
+        row("more prefixes than any cap", many, steam + "/steamapps/compatdata/9999/pfx");
         row("steam before lutris", {game("Games/vantorel"), game(steam + proton)}, steam + proton);
         row("lutris configuration",
             {game("wine/vantorel"), game("Games/other"),
@@ -127,7 +151,7 @@ private slots:
              ".local/share/lutris/games/vantorel-1.yml = system:\n"
              "  prefix: /elsewhere\ngame:\n  exe: ~/wine/vantorel/drive_c/v.exe\n"
              "  prefix: '~/wine/vantorel'   # kept\n"},
-            "wine/vantorel");
+            "wine/vantorel", {"@/.config/lutris/games/other.yml: names no prefix"});
         const QString bottles = "bottles/bottles/Games",
                       sandbox = ".var/app/com.usebottles.bottles/data/";
         row("lutris before bottles", {game(".local/share/" + bottles), game("Games/vantorel")},
@@ -137,36 +161,82 @@ private slots:
         row("heroic, deep, past a loop",
             {heroic + "default/loop -> @/" + heroic, heroic + "default/other/drive_c/",
              game(heroic + "default/vantorel"), game(pol)},
-            heroic + "default/vantorel");
+            heroic + "default/vantorel",
+            {"@/" + heroic + "default/loop: already looked at",
+             "@/" + heroic + "default/other: no levels folder"});
+        row("links out of the places searched",
+            {heroic.chopped(1) + " -> /", ".local/share/bottles/bottles/other -> @/..", game(pol)},
+            pol,
+            {"@/.local/share/bottles/bottles/other: leads outside the places searched",
+             "@/" + heroic.chopped(1) + ": leads outside the places searched"});
+        row("a library on a file system that never answers",
+            {game(pol), "hung hung/", libraries + vdf({"@/hung"}), "hung " + heroic + "net/"}, pol,
+            {"@/hung/steamapps/compatdata: timed out",
+             "@/" + heroic + "net: on another file system"});
         row("any letter case, x86",
             {".wine/drive_c/Program Files/Quenmark/",
              ".wine/drive_c/PROGRAM FILES (X86)/quenmark/VANTOREL/Levels/"},
             ".wine/drive_c/PROGRAM FILES (X86)/quenmark/VANTOREL/Levels");
         row("WINEPREFIX wins", {game(".wine"), "mine/drive_c/program files/", "WINEPREFIX=@/mine"},
-            "mine/drive_c/program files/Quenmark/Vantorel/levels");
+            "mine/drive_c/program files/Quenmark/Vantorel/levels", {"@/mine: no levels folder"});
     }
     void levelsFolder()
     {
         QFETCH(QStringList, layout);
         QFETCH(QString, found);
+        QFETCH(QStringList, trail);
         QTemporaryDir home;
         const QString root = home.path() + "/";
         qputenv("HOME", QFile::encodeName(home.path()));
+        int pipeEnds[2], fuse = -1;
+        QVERIFY(pipe2(pipeEnds, O_CLOEXEC) == 0);
+        const auto closeAll = qScopeGuard([&] {
+            for (const QString &entry : layout.filter(QRegularExpression("^hung ")))
+                umount2(QFile::encodeName(root + entry.mid(5)).constData(), MNT_DETACH);
+            for (int fd : {pipeEnds[0], pipeEnds[1], fuse})
+                close(fd); // the search stuck on the mount gets an error and stops
+        });
+        const bool bounded = layout.filter(QRegularExpression("^(fifo|pipe|hung) ")).size() > 0;
         for (QString entry : layout) {
             entry.replace("@/", root);
-            const QString name = root + entry.section(" = ", 0, 0).section(" -> ", 0, 0);
+            const QString kind = entry.section(' ', 0, 0), name = root + entry.section(' ', -1);
+            const QString path = root + entry.section(" = ", 0, 0).section(" -> ", 0, 0);
             if (entry.startsWith("WINEPREFIX="))
                 qputenv("WINEPREFIX", QFile::encodeName(entry.mid(11)));
-            else if (QDir().mkpath(QFileInfo(name).path()) && entry.contains(" -> "))
-                QVERIFY(QFile::link(entry.section(" -> ", 1), name));
+            else if (kind == "hung" && QDir().mkpath(name) && fuse < 0)
+                fuse = open("/dev/fuse", O_RDWR | O_CLOEXEC);
+            if (kind == "hung" && mount("hung", QFile::encodeName(name).constData(), "fuse", 0,
+                                        qPrintable(QString("fd=%1,rootmode=40000,user_id=%2,"
+                                                           "group_id=%3")
+                                                       .arg(fuse)
+                                                       .arg(getuid())
+                                                       .arg(getgid()))) != 0)
+                QSKIP("A FUSE mount of the test's own needs /dev/fuse and the right to mount");
+            else if (kind == "fifo" && QDir().mkpath(QFileInfo(name).path()))
+                QCOMPARE(mkfifo(QFile::encodeName(name).constData(), 0600), 0);
+            else if (kind == "pipe" && QDir().mkpath(QFileInfo(name).path()))
+                QVERIFY(QFile::link("/proc/self/fd/" + QString::number(pipeEnds[0]), name));
+            else if (kind == "hung" || kind == "fifo" || kind == "pipe" || entry.startsWith("WINE"))
+                continue;
+            else if (QDir().mkpath(QFileInfo(path).path()) && entry.contains(" -> "))
+                QVERIFY(QFile::link(entry.section(" -> ", 1), path));
             else if (entry.contains(" = ")) // an "a/" is made already: its path is the folder
-                writeFile(name, entry.section(" = ", 1).toUtf8());
+                writeFile(path, entry.section(" = ", 1).toUtf8());
         }
-        const QString folder = platform::hostPath(QString::fromUtf16(platform::LevelsFolder));
-        QCOMPARE(folder, root + found + (found.contains("drive_c") ? "" : "/" + levels));
-        // The log follows the levels folder that was found.
-        QCOMPARE(platform::hostPath(QString::fromUtf16(platform::DefaultLogPath)),
-                 folder + "/Renames.txt");
+        // Where something would block, as the window's load takes it: within its wait.
+        const platform::GameFolder game = bounded ? platform::gameFolder() : platform::findGame();
+        QCOMPARE(game.levels, root + found + (found.contains("drive_c") ? "" : "/" + levels));
+        qsizetype at = 0;
+        for (QString line : trail) {
+            at = game.trail.indexOf(line.replace("@/", root), at);
+            QVERIFY2(at >= 0, qPrintable(line + " not in the trail:\n" + game.trail.join('\n')));
+        }
+        // The log follows the levels folder that was found; the window sees what is found
+        // (where the search is short enough for its wait also under valgrind).
+        QCOMPARE(game.hostPath(QString::fromUtf16(platform::DefaultLogPath)),
+                 game.levels + "/Renames.txt");
+        if (layout.filter(QRegularExpression("^hung ")).isEmpty() && layout.size() < 100)
+            QCOMPARE(platform::gameFolder(), game);
     }
 };
 
