@@ -15,6 +15,8 @@ namespace commandline {
 namespace {
 enum Status { Done = 0, Failed = 1, UsageError = 2 };
 
+// In the locale's encoding, as Qt's own command-line messages; at once, so
+// that a script sees each rename as it is done.
 void print(FILE *stream, const QString &text)
 {
     const QByteArray bytes = text.toLocal8Bit();
@@ -22,6 +24,7 @@ void print(FILE *stream, const QString &text)
     std::fflush(stream);
 }
 
+// The program file's name, which starts every message on standard error.
 QString programName;
 
 // One line on standard error that points to --help.
@@ -41,7 +44,8 @@ const char *const WindowFlags[] = {"reverse", "widgetcount", "nograb", "dograb"}
 
 struct CommandLine;
 
-// A command is an option that does something without a window. The first one
+// A command is an option that does something without a window; another
+// command is one more row of the table below and its function. The first one
 // given runs; only help and version answer beside another.
 struct Command {
     QCommandLineOption option;
@@ -53,6 +57,7 @@ int help(const CommandLine &line);
 int version(const CommandLine &line);
 int rename(const CommandLine &line);
 
+// The endings of the level's files, or of those the window ticks at start.
 QString endings(bool initialOnly)
 {
     QStringList names;
@@ -157,10 +162,9 @@ int version(const CommandLine &)
 }
 
 // A level number as the window's boxes take it, whatever it holds, but for
-// what no box could be given and no line could carry: a control character
-// (a line break would split the number's lines), or bytes that are no text
-// in the locale (they stand as replacement characters and would name
-// another file).
+// what the lines of the renames could not carry: a control character (a line
+// break would split them), or bytes that are no text in the locale (they stand
+// as replacement characters and would name another file).
 bool takenAsNumber(const QString &number)
 {
     for (const QChar c : number)
@@ -197,9 +201,9 @@ int rename(const CommandLine &line)
     bool picked[std::size(kinds)];
     for (size_t row = 0; row < std::size(kinds); ++row)
         picked[row] = !listed && kinds[row].initiallyTicked;
-    for (const QString &name : line.parser.values(line.files).join(u',').split(u',')) {
-        if (!listed)
-            break;
+    const QStringList names =
+        listed ? line.parser.values(line.files).join(u',').split(u',') : QStringList();
+    for (const QString &name : names) {
         const qsizetype row = endingRow(name);
         if (row < 0)
             return usageError(QStringLiteral("unknown ending \"%1\" in --files, not one of %2")
