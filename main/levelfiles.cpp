@@ -1,8 +1,16 @@
 #include "levelfiles.h"
 
-#include "rename.h"
+#include "builtinpaths.h"
+#include "caserename.h"
+
+#include <QDir>
 
 namespace renaming {
+
+void enterLevelsFolder()
+{
+    QDir::setCurrent(platform::hostPath(QString::fromUtf16(platform::LevelsFolder)));
+}
 
 QString levelFileName(const QString &number, const QString &extension)
 {
@@ -27,6 +35,13 @@ QString renameMessage(const QString &from, const QString &to, platform::RenameCo
     if (code == platform::RenameOk)
         return head + QStringLiteral(" OK");
     return head + QStringLiteral(" Failed ") + failureReason(code);
+}
+
+RenameOutcome renameLevelFile(const QString &from, const QString &to)
+{
+    const platform::RenameCode code =
+        platform::renameIgnoringCase(platform::nativeName(from), platform::nativeName(to));
+    return {code, renameMessage(from, to, code)};
 }
 
 } // namespace renaming
