@@ -16,8 +16,7 @@ using windowing::TwipsLayout;
 namespace about {
 QString versionText(const windowing::Version &version)
 {
-    return QStringLiteral("Version ") + QString::number(version.major) + u'.' +
-           QString::number(version.minor) + u'.' + QString::number(version.revision);
+    return QStringLiteral("Version ") + windowing::versionNumber(version);
 }
 } // namespace about
 

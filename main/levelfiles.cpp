@@ -1,8 +1,19 @@
 #include "levelfiles.h"
 
-#include "rename.h"
+#include "builtinpaths.h"
+#include "caserename.h"
+
+#include <QDir>
 
 namespace renaming {
+
+void enterLevelsFolder()
+{
+    // A levels folder the search did not find is not asked for: its file
+    // system may be the one that did not answer.
+    if (const platform::GameFolder game = platform::gameFolder(); game.found)
+        QDir::setCurrent(game.levels);
+}
 
 QString levelFileName(const QString &number, const QString &extension)
 {
@@ -27,6 +38,13 @@ QString renameMessage(const QString &from, const QString &to, platform::RenameCo
     if (code == platform::RenameOk)
         return head + QStringLiteral(" OK");
     return head + QStringLiteral(" Failed ") + failureReason(code);
+}
+
+RenameOutcome renameLevelFile(const QString &from, const QString &to)
+{
+    const platform::RenameCode code =
+        platform::renameIgnoringCase(platform::nativeName(from), platform::nativeName(to));
+    return {code, renameMessage(from, to, code)};
 }
 
 } // namespace renaming

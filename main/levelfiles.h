@@ -6,6 +6,20 @@
 
 namespace renaming {
 
+// The files of a level, in the order the Rename command renames them, each
+// with whether the main window ticks it at start.
+struct LevelFileKind {
+    const char16_t *extension;
+    bool initiallyTicked;
+};
+inline constexpr LevelFileKind LevelFileKinds[] = {
+    {u".DAT", true}, {u".HDR", true}, {u".VER", true}, {u".INF", false}};
+
+// Makes the game's levels folder the current one, where the level file names
+// resolve. A missing levels folder is no error: the renames then act where the
+// program was started.
+void enterLevelsFolder();
+
 // "levl" + number + extension, exactly as typed: no trimming, no padding, no
 // check. The name carries no folder, so it resolves against the current one.
 QString levelFileName(const QString &number, const QString &extension);
@@ -15,5 +29,13 @@ QString failureReason(platform::RenameCode code);
 
 // The message of one rename: "... OK" for code 0, else "... Failed " + reason.
 QString renameMessage(const QString &from, const QString &to, platform::RenameCode code);
+
+// One rename of a level file with the game's rules, never replacing a file,
+// and the message that reports it.
+struct RenameOutcome {
+    platform::RenameCode code;
+    QString message;
+};
+RenameOutcome renameLevelFile(const QString &from, const QString &to);
 
 } // namespace renaming

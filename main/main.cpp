@@ -1,4 +1,5 @@
 #include "builtinpaths.h"
+#include "commandline.h"
 #include "renamer.h"
 #include "services.h"
 #include "singlewindow.h"
@@ -7,6 +8,8 @@
 
 int main(int argc, char *argv[])
 {
+    if (const std::optional<int> status = commandline::run(argc, argv))
+        return *status;
     platform::beginGameSearch();
     QApplication app(argc, argv);
     QApplication::setQuitOnLastWindowClosed(false);

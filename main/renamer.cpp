@@ -2,7 +2,6 @@
 
 #include "appidentity.h"
 #include "builtinpaths.h"
-#include "caserename.h"
 #include "frmabout.h"
 #include "layout.h"
 #include "levelfiles.h"
@@ -145,11 +144,16 @@ Renamer::Renamer(QWidget *parent) : QMainWindow(parent)
                                  QRect(2400, 2160, 1335, 495));
     Exitbutton =
         commandButton(*form, "Exitbutton", QStringLiteral("Exit"), QRect(4080, 2160, 1335, 495));
-    DAT1 = extensionBox(*form, "DAT1", QStringLiteral(".DAT"), true, QRect(120, 2520, 735, 255));
-    HDR1 = extensionBox(*form, "HDR1", QStringLiteral(".HDR"), true, QRect(120, 2880, 735, 255));
-    VER1 = extensionBox(*form, "VER1", QStringLiteral(".VER"), true, QRect(120, 3240, 735, 255));
-    SETUP1 = extensionBox(*form, "SETUP1", QStringLiteral(".Setup Infomation"), false,
-                          QRect(120, 3600, 1575, 255));
+    // The boxes in the order of the level's files, ticked as those are at start.
+    const auto &kinds = renaming::LevelFileKinds;
+    DAT1 = extensionBox(*form, "DAT1", QStringLiteral(".DAT"), kinds[0].initiallyTicked,
+                        QRect(120, 2520, 735, 255));
+    HDR1 = extensionBox(*form, "HDR1", QStringLiteral(".HDR"), kinds[1].initiallyTicked,
+                        QRect(120, 2880, 735, 255));
+    VER1 = extensionBox(*form, "VER1", QStringLiteral(".VER"), kinds[2].initiallyTicked,
+                        QRect(120, 3240, 735, 255));
+    SETUP1 = extensionBox(*form, "SETUP1", QStringLiteral(".Setup Infomation"),
+                          kinds[3].initiallyTicked, QRect(120, 3600, 1575, 255));
     Label1 = place<QLabel>(*form, "Label1", QRect(120, 3960, 975, 255), QStringLiteral("To Levl"));
     Label1->setAlignment(Qt::AlignRight | Qt::AlignTop);
     tolevelNO = numberBox(*form, "tolevelNO", QStringLiteral("2001"), QRect(1200, 3960, 975, 285));
@@ -230,11 +234,7 @@ void Renamer::buildMenus()
 
 void Renamer::onLoad()
 {
-    // A missing levels folder is no error: the renames then act where the
-    // program was started. One the search did not find is not asked for: its
-    // file system may be the one that did not answer.
-    if (const platform::GameFolder game = platform::gameFolder(); game.found)
-        QDir::setCurrent(game.levels);
+    renaming::enterLevelsFolder();
     showFolder(QDir::currentPath());
 }
 
@@ -285,29 +285,21 @@ void Renamer::on_Renamebutton_clicked()
 {
     windowing::Single<Renames>::get().setLogText(QStringLiteral("Press the 'Refresh' button."));
 
-    const struct {
-        QCheckBox *box;
-        QString extension;
-    } rows[] = {
-        {DAT1, QStringLiteral(".DAT")},
-        {HDR1, QStringLiteral(".HDR")},
-        {VER1, QStringLiteral(".VER")},
-        {SETUP1, QStringLiteral(".INF")},
-    };
-    for (const auto &row : rows) {
+    const QCheckBox *const boxes[] = {DAT1, HDR1, VER1, SETUP1};
+    static_assert(std::size(boxes) == std::size(renaming::LevelFileKinds));
+    for (size_t row = 0; row < std::size(boxes); ++row) {
         // A greyed box counts as ticked.
-        if (row.box->checkState() == Qt::Unchecked)
+        if (boxes[row]->checkState() == Qt::Unchecked)
             continue;
-        RenameLevelFile(renaming::levelFileName(LevlNo->text(), row.extension),
-                        renaming::levelFileName(tolevelNO->text(), row.extension));
+        const QString extension = QString::fromUtf16(renaming::LevelFileKinds[row].extension);
+        RenameLevelFile(renaming::levelFileName(LevlNo->text(), extension),
+                        renaming::levelFileName(tolevelNO->text(), extension));
     }
 }
 
 void Renamer::RenameLevelFile(const QString &from, const QString &to)
 {
-    const platform::RenameCode code =
-        platform::renameIgnoringCase(platform::nativeName(from), platform::nativeName(to));
-    windowing::messageBox(renaming::renameMessage(from, to, code));
+    windowing::messageBox(renaming::renameLevelFile(from, to).message);
 }
 
 void Renamer::on_Exitbutton_clicked()

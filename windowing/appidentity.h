@@ -21,4 +21,11 @@ struct Version {
 inline constexpr Version ApplicationVersion = {VR_VERSION_MAJOR, VR_VERSION_MINOR,
                                                VR_VERSION_PATCH};
 
+// The version's three numbers joined by ".".
+inline QString versionNumber(const Version &version)
+{
+    return QString::number(version.major) + u'.' + QString::number(version.minor) + u'.' +
+           QString::number(version.revision);
+}
+
 } // namespace windowing
