@@ -24,6 +24,8 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 # The libraries the program links decide the dependencies (dpkg-shlibdeps):
-# Qt's, and GLib's GIO, which finds and starts the text editor for "Notepad".
+# Qt's. GLib's GIO, which finds and starts the text editor for "Notepad", is
+# loaded only then, so dpkg-shlibdeps cannot see it: named here.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "libglib2.0-0 (>= 2.28.0)")
 include(CPack)

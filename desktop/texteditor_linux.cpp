@@ -6,7 +6,9 @@
 #include <QSocketNotifier>
 
 #include <algorithm>
+#include <dlfcn.h>
 #include <memory>
+#include <optional>
 #include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -25,23 +27,70 @@ namespace {
 // that, how the editor ends is its own affair.
 constexpr qint64 StartingMs = 5000;
 
+// GIO, loaded by the first Notepad command, not with the program: linked, it
+// and the six libraries it needs were loaded and bound at every start-up, a
+// twentieth of the time to the first window, for a command most runs never use.
+struct Gio {
+    decltype(&g_app_info_get_default_for_type) defaultForType;
+    decltype(&g_app_info_get_all_for_type) allForType;
+    decltype(&g_app_info_equal) equal;
+    decltype(&g_desktop_app_info_get_type) desktopAppInfoType;
+    decltype(&g_desktop_app_info_launch_uris_as_manager) launch;
+    decltype(&g_file_new_for_path) fileForPath;
+    decltype(&g_file_get_uri) uri;
+    decltype(&g_type_check_instance_is_a) isA;
+    decltype(&g_object_unref) unref;
+    decltype(&g_list_free) freeList;
+    decltype(&g_free) free;
+};
+
+// GIO's functions, or none where the library or one of them is missing.
+const Gio *gio()
+{
+    static const std::optional<Gio> loaded = []() -> std::optional<Gio> {
+        void *library = dlopen("libgio-2.0.so.0", RTLD_NOW | RTLD_LOCAL);
+        if (!library)
+            return std::nullopt;
+        Gio gio;
+        bool all = true;
+        const auto resolve = [&](auto &function, const char *name) {
+            function =
+                reinterpret_cast<std::remove_reference_t<decltype(function)>>(dlsym(library, name));
+            all = all && function;
+        };
+        resolve(gio.defaultForType, "g_app_info_get_default_for_type");
+        resolve(gio.allForType, "g_app_info_get_all_for_type");
+        resolve(gio.equal, "g_app_info_equal");
+        resolve(gio.desktopAppInfoType, "g_desktop_app_info_get_type");
+        resolve(gio.launch, "g_desktop_app_info_launch_uris_as_manager");
+        resolve(gio.fileForPath, "g_file_new_for_path");
+        resolve(gio.uri, "g_file_get_uri");
+        resolve(gio.isA, "g_type_check_instance_is_a");
+        resolve(gio.unref, "g_object_unref");
+        resolve(gio.freeList, "g_list_free");
+        resolve(gio.free, "g_free");
+        return all ? std::optional(gio) : std::nullopt;
+    }();
+    return loaded ? &*loaded : nullptr;
+}
+
 struct Unref {
-    void operator()(gpointer object) const { g_object_unref(object); }
+    void operator()(gpointer object) const { gio()->unref(object); }
 };
 using Application = std::unique_ptr<GAppInfo, Unref>;
 
 // Adds the applications the desktop lists for plain text that `found` lacks.
 void addPlainTextApplications(std::vector<Application> &found)
 {
-    GList *all = g_app_info_get_all_for_type("text/plain");
+    GList *all = gio()->allForType("text/plain");
     for (GList *item = all; item; item = item->next) {
-        Application application(G_APP_INFO(item->data));
+        Application application(static_cast<GAppInfo *>(item->data));
         if (std::none_of(found.begin(), found.end(), [&](const Application &other) {
-                return g_app_info_equal(other.get(), application.get());
+                return gio()->equal(other.get(), application.get());
             }))
             found.push_back(std::move(application));
     }
-    g_list_free(all);
+    gio()->freeList(all);
 }
 
 // A descriptor that becomes readable when the process ends (Linux 5.3 on);
@@ -68,17 +117,17 @@ public:
         : QObject(QCoreApplication::instance()), failed_(std::move(failed))
     {
         // The desktop's default first; the others are listed only if it fails.
-        if (GAppInfo *chosen = g_app_info_get_default_for_type("text/plain", FALSE))
+        if (GAppInfo *chosen = gio()->defaultForType("text/plain", FALSE))
             applications_.emplace_back(chosen);
         // GIO gives each application the file as the path or the URI it
         // takes, and never asks whether the file is there.
-        GFile *file = g_file_new_for_path(QFile::encodeName(path).constData());
-        uri_ = g_file_get_uri(file);
-        g_object_unref(file);
+        GFile *file = gio()->fileForPath(QFile::encodeName(path).constData());
+        uri_ = gio()->uri(file);
+        gio()->unref(file);
     }
     ~EditorStart() override
     {
-        g_free(uri_);
+        gio()->free(uri_);
         if (pidfd_ >= 0)
             close(pidfd_);
     }
@@ -128,9 +177,13 @@ private:
         const auto started = [](GDesktopAppInfo *, GPid pid, gpointer self) {
             static_cast<EditorStart *>(self)->pid_ = pid;
         };
-        return g_desktop_app_info_launch_uris_as_manager(
-            G_DESKTOP_APP_INFO(&application), &uris, nullptr,
-            GSpawnFlags(G_SPAWN_SEARCH_PATH | watched), nullptr, nullptr, started, this, nullptr);
+        // Every application GIO lists on Linux is a desktop entry's.
+        auto *instance = reinterpret_cast<GTypeInstance *>(&application);
+        if (!gio()->isA(instance, gio()->desktopAppInfoType()))
+            return false;
+        return gio()->launch(reinterpret_cast<GDesktopAppInfo *>(&application), &uris, nullptr,
+                             GSpawnFlags(G_SPAWN_SEARCH_PATH | watched), nullptr, nullptr, started,
+                             this, nullptr);
     }
 
     std::vector<Application> applications_;
@@ -146,6 +199,8 @@ private:
 
 void startTextEditor(const QString &path, std::function<void()> failed)
 {
+    if (!gio())
+        return failed();
     (new EditorStart(path, std::move(failed)))->startNext();
 }
 

@@ -30,14 +30,19 @@ if(lintian)
 else()
     message(WARNING "lintian is missing (scripts/test installs it): the package goes unchecked by it")
 endif()
-# Depends comes from the libraries the program links: GIO ("Notepad") and Qt.
+# Depends names GIO, which "Notepad" loads, then what the program links: Qt.
 run(dpkg-deb --field ${deb} Package Version Architecture Maintainer Section Depends Recommends)
 if(NOT output MATCHES "^Package: vantorel-renamer\nVersion: ${VERSION}\nArchitecture: .+\n\
-Maintainer: [^\n]+ <[^@>\n]+@[^>\n]+>\nSection: utils\nDepends: ([^\n]*, )?libc6 [^\n]*, \
-libglib2.0-0 [^\n]*, libqt6widgets6 [^\n]*\n$")
+Maintainer: [^\n]+ <[^@>\n]+@[^>\n]+>\nSection: utils\nDepends: libglib2.0-0 [^\n]*, \
+([^\n]*, )?libc6 [^\n]*, libqt6widgets6 [^\n]*\n$")
     message(FATAL_ERROR "Wrong control fields:\n${output}")
 endif()
 run(dpkg-deb --extract ${deb} ${root})
+# Start-up loads no GIO: the program loads it for Notepad only.
+run(objdump -p ${root}/usr/bin/vantorel-renamer)
+if(output MATCHES "NEEDED +libgio")
+    message(FATAL_ERROR "The program links GIO:\n${output}")
+endif()
 
 file(GLOB pngs ${root}/usr/share/icons/hicolor/*/apps/*.png)
 run(identify -format "%wx%h " ${pngs})
