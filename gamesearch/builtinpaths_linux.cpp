@@ -10,7 +10,6 @@
 #include <memory>
 #include <mutex>
 #include <optional>
-#include <sys/stat.h>
 #include <system_error>
 #include <thread>
 #include <vector>
@@ -97,27 +96,13 @@ QString defaultPrefix(const Search &search)
 void runPart(Search &search, size_t index)
 {
     Part &part = *search.parts[index];
-    PrefixFound found;
+    // With $WINEPREFIX only that prefix is used, as Wine itself does.
+    const PrefixFound found = search.winePrefix.isEmpty()
+                                  ? searchLauncher(int(index), search.home, levelsFolder(), part)
+                                  : searchPrefix(search.winePrefix, levelsFolder(), part);
     QString fallback;
-    if (!search.winePrefix.isEmpty()) {
-        // Only this prefix is used, as Wine itself does.
-        const QByteArray prefix = QFile::encodeName(search.winePrefix);
-        bool there = false;
-        struct stat st;
-        if (part.lookingAt(prefix))
-            fallback = pathInPrefix(search.winePrefix, levelsFolder(), &there);
-        if (there && stat(QFile::encodeName(fallback).constData(), &st) == 0 && S_ISDIR(st.st_mode))
-            found = {search.winePrefix, fallback};
-        else if (!fallback.isEmpty())
-            part.passedOver(prefix, stat((prefix + "/drive_c").constData(), &st) == 0
-                                        ? PassedOver::NoLevels
-                                    : stat(prefix.constData(), &st) == 0 ? PassedOver::NotPrefix
-                                                                         : PassedOver::NotThere);
-    } else {
-        found = searchLauncher(int(index), search.home, levelsFolder(), part);
-        if (index == 0 && found.folder.isEmpty() && !search.over)
-            fallback = pathInPrefix(defaultPrefix(search), levelsFolder());
-    }
+    if (index == 0 && found.folder.isEmpty() && !search.over)
+        fallback = pathInPrefix(defaultPrefix(search), levelsFolder());
     const std::lock_guard lock(search.mutex);
     part.found = found;
     part.fallback = fallback;

@@ -63,4 +63,8 @@ struct PrefixFound {
 PrefixFound searchLauncher(int launcher, const QString &home, const QString &windowsPath,
                            SearchLog &log);
 
+// The Wine prefix `prefix` alone ($WINEPREFIX), looked into and passed over
+// for the same reasons as each prefix a launcher leaves.
+PrefixFound searchPrefix(const QString &prefix, const QString &windowsPath, SearchLog &log);
+
 } // namespace platform

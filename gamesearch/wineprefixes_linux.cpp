@@ -350,6 +350,13 @@ public:
         return found_;
     }
 
+    // The prefix `prefix` alone, as each one a launcher leaves is looked into.
+    PrefixFound runOn(const QByteArray &prefix)
+    {
+        tryPrefix(prefix);
+        return found_;
+    }
+
 private:
     enum class Outcome { Found, Stop, Prefix, NotPrefix };
 
@@ -593,6 +600,11 @@ PrefixFound searchLauncher(int launcher, const QString &home, const QString &win
                            SearchLog &log)
 {
     return PrefixSearch(home, windowsPath, log).run(launcher);
+}
+
+PrefixFound searchPrefix(const QString &prefix, const QString &windowsPath, SearchLog &log)
+{
+    return PrefixSearch({}, windowsPath, log).runOn(QFile::encodeName(QDir::cleanPath(prefix)));
 }
 
 } // namespace platform
