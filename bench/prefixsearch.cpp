@@ -33,7 +33,7 @@ int main(int argc, char *argv[])
     std::vector<double> ours, baseline;
     for (int i = 0; i < runs; ++i) {
         double t0 = bench::nowMs();
-        const QString found = platform::findGame().prefix;
+        const QString found = platform::findGame(home.path(), QString()).prefix;
         ours.push_back(bench::nowMs() - t0);
         t0 = bench::nowMs();
         bool there = false;

@@ -1,5 +1,6 @@
 #include "builtinpaths.h"
 
+#include "asker.h"
 #include "wineprefixes.h"
 
 #include <QDir>
@@ -9,7 +10,6 @@
 #include <condition_variable>
 #include <memory>
 #include <mutex>
-#include <optional>
 #include <system_error>
 #include <thread>
 #include <vector>
@@ -18,41 +18,30 @@ namespace platform {
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
 QString levelsFolder()
 {
     return QString::fromUtf16(LevelsFolder);
 }
 
-// The part of `windowsPath` below the levels folder, if it is there.
-std::optional<QString> belowLevels(const QString &windowsPath)
+// The log's path below the levels folder, "c:\Renames.txt" as the folder's
+// own drive would name it.
+QString logBelowLevels()
 {
-    const QString levels = levelsFolder();
-    if (!windowsPath.startsWith(levels, Qt::CaseInsensitive))
-        return std::nullopt;
-    if (windowsPath.size() == levels.size())
-        return QString();
-    if (windowsPath.at(levels.size()) != QLatin1Char('\\'))
-        return std::nullopt;
-    return windowsPath.mid(levels.size() + 1);
+    return QStringLiteral("c:") + QString::fromUtf16(DefaultLogPath).mid(levelsFolder().size());
 }
 
-// One launcher's search, or the look into the prefix $WINEPREFIX names,
-// shared by the thread that runs it and the load that waits for its answer.
-struct Part final : SearchLog {
-    Part(std::mutex &mutex, const std::atomic<bool> &over, const QByteArray &start)
-        : mutex(mutex), over(over), current(start)
-    {}
+// A place with its path as written, for what did not answer.
+QString asWritten(const QString &drive, const QString &windowsPath)
+{
+    return drive + QLatin1Char('/') +
+           windowsPath.mid(3).replace(QLatin1Char('\\'), QLatin1Char('/'));
+}
 
-    bool lookingAt(const QByteArray &place) override
-    {
-        if (over)
-            return false;
-        const std::lock_guard lock(mutex);
-        current = place;
-        return true;
-    }
+// One launcher's search, or the look into the prefix $WINEPREFIX names.
+struct Part final : SearchLog {
+    Part(std::mutex &mutex, const std::atomic<bool> &over) : mutex(mutex), over(over) {}
+
+    bool lookingAt(const QByteArray &) override { return !over; }
     void passedOver(const QByteArray &place, PassedOver why) override
     {
         QString line = QFile::decodeName(place) + QLatin1String(": ") + passedOverText(why);
@@ -63,183 +52,121 @@ struct Part final : SearchLog {
     std::mutex &mutex;
     const std::atomic<bool> &over;
     // Guarded by the mutex:
-    QByteArray current;
     QStringList trail;
     bool done = false;
     PrefixFound found;
-    QString fallback; // where the levels folder would be in the default prefix
 };
 
+// Shared by the parts' threads and the one that waits for the answer; a part
+// may still be winding down when the answer is taken.
 struct Search {
-    Search(const QString &home, const QString &winePrefix)
-        : home(home), winePrefix(winePrefix), deadline(Clock::now() + SearchWait)
+    Search(const QString &home, const QString &winePrefix, std::chrono::milliseconds stallLimit)
+        : home(home), winePrefix(winePrefix), asker(stallLimit)
     {
-        const QByteArray start = QFile::encodeName(winePrefix.isEmpty() ? home : winePrefix);
         for (int i = 0; i < (winePrefix.isEmpty() ? LauncherCount : 1); ++i)
-            parts.push_back(std::make_unique<Part>(mutex, over, start));
+            parts.push_back(std::make_unique<Part>(mutex, over));
     }
 
     const QString home;
     const QString winePrefix;
-    const Clock::time_point deadline;
+    Asker asker;
     std::mutex mutex;
     std::condition_variable changed;
     std::atomic<bool> over = false; // answered: whatever still runs stops
     std::vector<std::unique_ptr<Part>> parts;
 };
 
-QString defaultPrefix(const Search &search)
-{
-    return search.winePrefix.isEmpty() ? search.home + QStringLiteral("/.wine") : search.winePrefix;
-}
-
 void runPart(Search &search, size_t index)
 {
     Part &part = *search.parts[index];
     // With $WINEPREFIX only that prefix is used, as Wine itself does.
-    const PrefixFound found = search.winePrefix.isEmpty()
-                                  ? searchLauncher(int(index), search.home, levelsFolder(), part)
-                                  : searchPrefix(search.winePrefix, levelsFolder(), part);
-    QString fallback;
-    if (index == 0 && found.folder.isEmpty() && !search.over)
-        fallback = pathInPrefix(defaultPrefix(search), levelsFolder());
+    const PrefixFound found =
+        search.winePrefix.isEmpty()
+            ? searchLauncher(int(index), search.home, levelsFolder(), part, search.asker)
+            : searchPrefix(search.winePrefix, levelsFolder(), part, search.asker);
     const std::lock_guard lock(search.mutex);
     part.found = found;
-    part.fallback = fallback;
     part.done = true;
     search.changed.notify_all();
 }
 
-// The answer, once every part before the first that found the game is done,
-// or all are done without it, or the deadline has passed: then a part still
-// running is passed over as timed out.
-GameFolder settle(Search &search)
+// The path of `windowsPath` in the prefix `prefix` or below the folder
+// `folder`, as the asker gets it; as written where the file system did not
+// answer.
+QString pathAsked(Asker &asker, const QString &prefix, const QString &folder,
+                  const QString &windowsPath)
 {
-    std::unique_lock lock(search.mutex);
-    const auto answered = [&] {
-        for (const auto &part : search.parts)
-            if (!part->done || !part->found.folder.isEmpty())
-                return part->done;
-        return true;
-    };
-    search.changed.wait_until(lock, search.deadline, answered);
-    search.over = true;
-    GameFolder game;
-    for (const auto &part : search.parts) {
-        game.trail += part->trail;
-        if (!part->done) {
-            game.trail << QFile::decodeName(part->current) + QLatin1String(": ") +
-                              passedOverText(PassedOver::TimedOut);
-        } else if (!part->found.folder.isEmpty()) {
-            game.levels = part->found.folder;
-            game.prefix = part->found.prefix;
-            game.found = true;
-            return game;
-        }
-    }
-    game.prefix = defaultPrefix(search);
-    // Where the default prefix did not answer, its path as written: asking
-    // its file system again could hold the window.
-    const Part &first = *search.parts.front();
-    game.levels = first.done && !first.fallback.isEmpty()
-                      ? first.fallback
-                      : game.prefix + QLatin1String("/drive_c/") +
-                            levelsFolder().mid(3).replace(QLatin1Char('\\'), QLatin1Char('/'));
-    return game;
+    const std::optional<QString> path = asker.ask<QString>([=] {
+        return folder.isEmpty() ? pathInPrefix(prefix, windowsPath)
+                                : pathInFolder(folder, windowsPath);
+    });
+    if (path)
+        return *path;
+    return folder.isEmpty() ? asWritten(prefix + QLatin1String("/drive_c"), windowsPath)
+                            : asWritten(folder, windowsPath);
 }
 
-// The search the window uses, begun for one home and $WINEPREFIX, and its
-// answer once taken: taken once, so that the levels folder and every log path
-// agree and the folder never changes under the user.
-struct Current {
-    std::mutex mutex;
-    std::shared_ptr<Search> search;
-    std::optional<GameFolder> answer;
-};
-
-Current &current()
+QString defaultPrefix(const QString &home, const QString &winePrefix)
 {
-    static Current current;
-    return current;
-}
-
-QString homeFolder()
-{
-    return QDir::homePath();
-}
-
-// Each part on a thread of its own, left to itself: a thread stuck in the
-// kernel on a file system that never answers keeps nothing waiting, and the
-// program's exit ends it.
-std::shared_ptr<Search> begin(const QString &home, const QString &winePrefix)
-{
-    auto search = std::make_shared<Search>(home, winePrefix);
-    for (size_t i = 0; i < search->parts.size(); ++i) {
-        try {
-            std::thread([search, i] { runPart(*search, i); }).detach();
-        } catch (const std::system_error &) {
-            // No thread to spare: that part is passed over as timed out.
-        }
-    }
-    return search;
+    return winePrefix.isEmpty() ? home + QStringLiteral("/.wine") : winePrefix;
 }
 
 } // namespace
 
-QString GameFolder::hostPath(const QString &windowsPath) const
+GameFolder gameNotFound(const QString &home, const QString &winePrefix)
 {
-    static const QString drive = QStringLiteral("c:\\");
-    if (!windowsPath.startsWith(drive, Qt::CaseInsensitive))
-        return windowsPath;
-    if (const std::optional<QString> rest = belowLevels(windowsPath)) {
-        if (rest->isEmpty())
-            return levels;
-        // Only a folder that answered is asked for the names below it.
-        if (found)
-            return pathInFolder(levels, drive + *rest);
-        return levels + QLatin1Char('/') +
-               QString(*rest).replace(QLatin1Char('\\'), QLatin1Char('/'));
+    GameFolder game;
+    game.prefix = defaultPrefix(home, winePrefix);
+    game.levels = asWritten(game.prefix + QLatin1String("/drive_c"), levelsFolder());
+    game.log =
+        asWritten(game.prefix + QLatin1String("/drive_c"), QString::fromUtf16(DefaultLogPath));
+    return game;
+}
+
+GameFolder findGame(const QString &home, const QString &winePrefix,
+                    std::chrono::milliseconds stallLimit)
+{
+    const auto search = std::make_shared<Search>(home, winePrefix, stallLimit);
+    // Each part on a thread of its own; a part waits only for the asker,
+    // which gives up on a place that does not answer.
+    for (size_t i = 0; i < search->parts.size(); ++i) {
+        try {
+            std::thread([search, i] { runPart(*search, i); }).detach();
+        } catch (const std::system_error &) {
+            runPart(*search, i); // no thread to spare: here, in turn
+        }
     }
-    return prefix.isEmpty() ? windowsPath : pathInPrefix(prefix, windowsPath);
-}
-
-GameFolder findGame()
-{
-    Search search(homeFolder(), qEnvironmentVariable("WINEPREFIX"));
-    for (size_t i = 0; i < search.parts.size(); ++i) {
-        runPart(search, i);
-        if (!search.parts[i]->found.folder.isEmpty())
-            break;
+    GameFolder game;
+    {
+        // The first part in launcher order that found the game, once every
+        // part before it is done; a later part's earlier answer waits.
+        std::unique_lock lock(search->mutex);
+        const auto decided = [&] {
+            for (const auto &part : search->parts)
+                if (!part->done || !part->found.folder.isEmpty())
+                    return part->done;
+            return true;
+        };
+        search->changed.wait(lock, decided);
+        search->over = true;
+        for (const auto &part : search->parts) {
+            game.trail += part->trail;
+            if (part->done && !part->found.folder.isEmpty()) {
+                game.levels = part->found.folder;
+                game.prefix = part->found.prefix;
+                game.found = true;
+                break;
+            }
+        }
     }
-    return settle(search);
-}
-
-void beginGameSearch()
-{
-    Current &state = current();
-    const std::lock_guard lock(state.mutex);
-    state.search = begin(homeFolder(), qEnvironmentVariable("WINEPREFIX"));
-    state.answer.reset();
-}
-
-GameFolder gameFolder()
-{
-    Current &state = current();
-    const std::lock_guard lock(state.mutex);
-    const QString home = homeFolder();
-    const QString winePrefix = qEnvironmentVariable("WINEPREFIX");
-    if (!state.search || state.search->home != home || state.search->winePrefix != winePrefix) {
-        state.search = begin(home, winePrefix);
-        state.answer.reset();
+    if (game.found) {
+        game.log = pathAsked(search->asker, {}, game.levels, logBelowLevels());
+        return game;
     }
-    if (!state.answer)
-        state.answer = settle(*state.search);
-    return *state.answer;
-}
-
-QString hostPath(const QString &windowsPath)
-{
-    return gameFolder().hostPath(windowsPath);
+    game.prefix = defaultPrefix(home, winePrefix);
+    game.levels = pathAsked(search->asker, game.prefix, {}, levelsFolder());
+    game.log = pathAsked(search->asker, game.prefix, {}, QString::fromUtf16(DefaultLogPath));
+    return game;
 }
 
 } // namespace platform

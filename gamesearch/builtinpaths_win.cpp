@@ -35,16 +35,12 @@ QString windowsHostPath(const QString &windowsPath)
 }
 } // namespace
 
-QString GameFolder::hostPath(const QString &windowsPath) const
-{
-    return windowsHostPath(windowsPath);
-}
-
-GameFolder findGame()
+GameFolder findGame(const QString &, const QString &, std::chrono::milliseconds)
 {
     GameFolder game;
     const QString levels = QString::fromUtf16(LevelsFolder);
     game.levels = windowsHostPath(levels);
+    game.log = windowsHostPath(QString::fromUtf16(DefaultLogPath));
     game.found = QFileInfo(game.levels).isDir();
     const QString x86 = QStringLiteral("c:\\Program Files (x86)") + levels.mid(16);
     for (const QString &place : {levels, x86}) {
@@ -55,16 +51,12 @@ GameFolder findGame()
     return game;
 }
 
-void beginGameSearch() {}
-
-GameFolder gameFolder()
+GameFolder gameNotFound(const QString &, const QString &)
 {
-    return findGame();
-}
-
-QString hostPath(const QString &windowsPath)
-{
-    return windowsHostPath(windowsPath);
+    GameFolder game;
+    game.levels = QString::fromUtf16(LevelsFolder);
+    game.log = QString::fromUtf16(DefaultLogPath);
+    return game;
 }
 
 } // namespace platform

@@ -6,6 +6,8 @@
 // Where the game lives on a machine that runs it under Wine.
 namespace platform {
 
+class Asker;
+
 // The host path of the built-in `windowsPath` ("c:\...") inside the Wine
 // prefix `prefix`. As under Wine, each name is matched without regard to
 // letter case, and "Program Files" is also looked for as "Program Files
@@ -49,7 +51,7 @@ inline constexpr int LauncherCount = 6;
 // Where a search of one launcher's places found the game's folder.
 struct PrefixFound {
     QString prefix;
-    QString folder; // the host path of the searched folder in that prefix
+    QString folder; // the host path of the searched folder in that prefix, links resolved
 };
 
 // Searches the places of launcher `launcher` (0 to LauncherCount - 1) below
@@ -59,12 +61,15 @@ struct PrefixFound {
 // anywhere; every other folder is entered only where it lies inside the home
 // (or inside the listed library it is below), on the same file system, and
 // only once however many links lead to it. Launcher files are opened without
-// waiting and read only when they are regular files of at most 1 MiB.
+// waiting and read only when they are regular files of at most 1 MiB. Every
+// question to the file system is put through `asker`; one it gives up on is
+// reported as timed out, and the search goes on past that place.
 PrefixFound searchLauncher(int launcher, const QString &home, const QString &windowsPath,
-                           SearchLog &log);
+                           SearchLog &log, Asker &asker);
 
 // The Wine prefix `prefix` alone ($WINEPREFIX), looked into and passed over
 // for the same reasons as each prefix a launcher leaves.
-PrefixFound searchPrefix(const QString &prefix, const QString &windowsPath, SearchLog &log);
+PrefixFound searchPrefix(const QString &prefix, const QString &windowsPath, SearchLog &log,
+                         Asker &asker);
 
 } // namespace platform

@@ -1,13 +1,16 @@
 #include "wineprefixes.h"
 
+#include "asker.h"
 #include "launcherconfigs.h"
 
 #include <QByteArrayList>
 #include <QDir>
 #include <QFile>
+#include <QScopeGuard>
 #include <QSet>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
@@ -59,14 +62,15 @@ bool sameIgnoringCase(const char *entry, const Name &name)
     return *a == *b;
 }
 
-// A folder held open while a path is walked down, so that each step costs
-// one read of the folder and no look-up of the path above it. Read with
-// getdents64 itself: opendir would ask twice more about each folder.
+// A folder held while a path is walked down, so that each step costs one
+// look-up and no look-up of the path above it. Held by path only: a folder
+// that can be entered but not listed (no read permission, as in some copied
+// prefixes) is still walked by its exact names.
 class OpenFolder {
 public:
     OpenFolder() = default;
     OpenFolder(int base, const char *name)
-        : fd_(openat(base, name, O_RDONLY | O_DIRECTORY | O_CLOEXEC))
+        : fd_(openat(base, name, O_PATH | O_DIRECTORY | O_CLOEXEC))
     {}
     OpenFolder(OpenFolder &&other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
     OpenFolder &operator=(OpenFolder &&other) noexcept
@@ -82,19 +86,26 @@ public:
     explicit operator bool() const { return fd_ >= 0; }
     int fd() const { return fd_; }
 
-    // The entry that Wine opens for `name`: the exact name, else the first in
-    // byte order that equals it regardless of letter case.
-    std::optional<QByteArray> entryFor(const Name &name)
+    // The entry that Wine opens for `name`: the exact name where it is there,
+    // else the first in byte order that equals it regardless of letter case.
+    // Read with getdents64 itself: opendir would ask twice more of the folder.
+    std::optional<QByteArray> entryFor(const Name &name) const
     {
+        struct stat st;
+        if (fstatat(fd_, name.bytes.constData(), &st, AT_SYMLINK_NOFOLLOW) == 0)
+            return name.bytes;
+        if (errno != ENOENT)
+            return std::nullopt;
+        const int listing = openat(fd_, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (listing < 0)
+            return std::nullopt;
         std::optional<QByteArray> found;
         alignas(dirent64) char buffer[8192];
         ssize_t size;
-        while ((size = getdents64(fd_, buffer, sizeof buffer)) > 0) {
+        while ((size = getdents64(listing, buffer, sizeof buffer)) > 0) {
             for (ssize_t at = 0; at < size;) {
                 const auto *entry = reinterpret_cast<const dirent64 *>(buffer + at);
                 at += entry->d_reclen;
-                if (name.bytes == entry->d_name)
-                    return name.bytes;
                 if (!sameIgnoringCase(entry->d_name, name))
                     continue;
                 const QByteArray candidate(entry->d_name);
@@ -102,6 +113,7 @@ public:
                     found = candidate;
             }
         }
+        close(listing);
         return found;
     }
 
@@ -151,6 +163,9 @@ QByteArray pathBelow(const QByteArray &drive, const WindowsPath &path, bool *fou
                 folder = OpenFolder(AT_FDCWD, (drive + '/' + name.bytes).constData());
                 if (folder) {
                     entry = name.bytes;
+                } else if (errno == EACCES) { // a drive that cannot be entered
+                    if (hasDrive)
+                        *hasDrive = false;
                 } else if (OpenFolder top(AT_FDCWD, drive.constData()); top) {
                     entry = top.entryFor(name);
                     if (entry)
@@ -290,12 +305,20 @@ struct Entry {
     bool operator<(const Entry &other) const { return name < other.name; }
 };
 
-std::optional<std::vector<Entry>> entriesOf(const QByteArray &folder)
+struct Listing {
+    std::optional<std::vector<Entry>> entries;
+    PassedOver why = PassedOver::NotThere; // where there are none
+};
+
+Listing entriesOf(const QByteArray &folder)
 {
+    Listing listing;
     DIR *dir = opendir(folder.constData());
-    if (!dir)
-        return std::nullopt;
-    std::vector<Entry> entries;
+    if (!dir) {
+        listing.why = failure(errno);
+        return listing;
+    }
+    std::vector<Entry> &entries = listing.entries.emplace();
     while (const dirent *entry = readdir(dir)) {
         const QByteArray name(entry->d_name);
         if (name != "." && name != "..")
@@ -303,26 +326,68 @@ std::optional<std::vector<Entry>> entriesOf(const QByteArray &folder)
     }
     closedir(dir);
     std::sort(entries.begin(), entries.end());
-    return entries;
+    return listing;
 }
+
+// What a look into a would-be Wine prefix found, before the search's own
+// rules (each prefix once) are applied.
+struct PrefixLook {
+    enum Kind { Found, NoLevels, NoDrive } kind = NoDrive;
+    PassedOver why = PassedOver::NotThere; // for NoDrive
+    QByteArray folder;                     // for Found: as its links resolve
+};
+
+PrefixLook lookInto(const QByteArray &prefix, const WindowsPath &path)
+{
+    PrefixLook look;
+    bool found = false;
+    bool hasDrive = true;
+    const QByteArray folder = pathBelow(prefix + "/drive_c", path, &found, &hasDrive);
+    if (!hasDrive) {
+        struct stat st;
+        look.why = stat(prefix.constData(), &st) != 0 ? failure(errno)
+                   : isFolder(prefix + "/drive_c")    ? PassedOver::Unreadable
+                                                      : PassedOver::NotPrefix;
+        return look;
+    }
+    if (!found || !isFolder(folder)) {
+        look.kind = PrefixLook::NoLevels;
+        return look;
+    }
+    look.kind = PrefixLook::Found;
+    // One spelling of the folder wherever it is shown: as the current
+    // directory spells it, its links resolved.
+    char *resolved = realpath(folder.constData(), nullptr);
+    look.folder = resolved ? QByteArray(resolved) : folder;
+    free(resolved);
+    return look;
+}
+
+// What a folder's child is, found on a thread of the asker.
+struct ChildLook {
+    std::optional<PassedOver> leaves; // why it is not looked into
+    PrefixLook look;
+};
 
 // The search of one launcher's places. Its bounds are those places, each
 // walked once, and the depth of Heroic's folders; no count of prefixes,
-// which would drop the game silently wherever it sorts past the count.
+// which would drop the game silently wherever it sorts past the count. Every
+// question to the file system goes through the asker: a place that does not
+// answer within its stall limit is passed over as timed out, and the search
+// goes on past it. What is reported, and in which order, is decided here on
+// one thread, so that it never depends on which answer came first.
 class PrefixSearch {
 public:
-    PrefixSearch(const QString &home, const QString &windowsPath, SearchLog &log)
-        : home_(QFile::encodeName(QDir::cleanPath(home))), windowsPath_(windowsPath), log_(log)
+    PrefixSearch(const QString &home, const QString &windowsPath, SearchLog &log, Asker &asker)
+        : home_(QFile::encodeName(QDir::cleanPath(home))),
+          windowsPath_(std::make_shared<const WindowsPath>(windowsPath)), log_(log), asker_(asker)
     {}
 
     PrefixFound run(int launcher)
     {
-        PassedOver why;
-        const std::optional<Place> home = placeOf(home_, &why);
-        if (!home) {
-            log_.passedOver(home_, why);
+        const std::optional<Place> home = placeAt(home_);
+        if (!home)
             return {};
-        }
         home_place_ = *home;
         switch (launcher) {
         case 0:
@@ -360,33 +425,80 @@ public:
 private:
     enum class Outcome { Found, Stop, Prefix, NotPrefix };
 
-    Outcome tryPrefix(const QByteArray &prefix)
+    // Where `path` leads, or nothing, said in the trail.
+    std::optional<Place> placeAt(const QByteArray &path)
     {
-        if (!log_.lookingAt(prefix))
-            return Outcome::Stop;
+        using Answer = std::pair<std::optional<Place>, PassedOver>;
+        const std::optional<Answer> answer = asker_.ask<Answer>([path] {
+            PassedOver why = PassedOver::NotThere;
+            std::optional<Place> place = placeOf(path, &why);
+            return Answer(std::move(place), why);
+        });
+        if (!answer || !answer->first)
+            log_.passedOver(path, answer ? answer->second : PassedOver::TimedOut);
+        return answer ? answer->first : std::nullopt;
+    }
+
+    std::optional<std::vector<Entry>> listing(const QByteArray &folder)
+    {
+        const std::optional<Listing> answer =
+            asker_.ask<Listing>([folder] { return entriesOf(folder); });
+        if (!answer || !answer->entries)
+            log_.passedOver(folder, answer ? answer->why : PassedOver::TimedOut);
+        return answer ? answer->entries : std::nullopt;
+    }
+
+    std::optional<QByteArray> config(const QByteArray &file)
+    {
+        using Answer = std::pair<std::optional<QByteArray>, PassedOver>;
+        const std::optional<Answer> answer = asker_.ask<Answer>([file] {
+            PassedOver why = PassedOver::NotThere;
+            std::optional<QByteArray> text = readConfig(file, &why);
+            return Answer(std::move(text), why);
+        });
+        if (!answer || !answer->first)
+            log_.passedOver(file, answer ? answer->second : PassedOver::TimedOut);
+        return answer ? answer->first : std::nullopt;
+    }
+
+    // The search's rules on what a look into `prefix` found (nothing: it did
+    // not answer): each prefix counts once, the first found ends the search.
+    Outcome take(const QByteArray &prefix, const std::optional<PrefixLook> &look)
+    {
         // The same prefix named again, by a game configuration and a listing.
         if (seenPrefixes_.contains(prefix)) {
             log_.passedOver(prefix, PassedOver::AlreadySeen);
             return Outcome::Prefix;
         }
-        bool found = false;
-        bool hasDrive = true;
-        const QByteArray folder = pathBelow(prefix + "/drive_c", windowsPath_, &found, &hasDrive);
-        if (!hasDrive) {
-            struct stat st;
-            const PassedOver why = stat(prefix.constData(), &st) != 0 ? failure(errno)
-                                   : isFolder(prefix + "/drive_c")    ? PassedOver::Unreadable
-                                                                      : PassedOver::NotPrefix;
-            log_.passedOver(prefix, why);
-            return why == PassedOver::NotPrefix ? Outcome::NotPrefix : Outcome::Prefix;
-        }
-        seenPrefixes_.insert(prefix);
-        if (!found || !isFolder(folder)) {
-            log_.passedOver(prefix, PassedOver::NoLevels);
+        if (!look) {
+            log_.passedOver(prefix, PassedOver::TimedOut);
             return Outcome::Prefix;
         }
-        found_ = {QFile::decodeName(prefix), QFile::decodeName(folder)};
+        switch (look->kind) {
+        case PrefixLook::NoDrive:
+            log_.passedOver(prefix, look->why);
+            return look->why == PassedOver::NotPrefix ? Outcome::NotPrefix : Outcome::Prefix;
+        case PrefixLook::NoLevels:
+            seenPrefixes_.insert(prefix);
+            log_.passedOver(prefix, PassedOver::NoLevels);
+            return Outcome::Prefix;
+        case PrefixLook::Found:
+            break;
+        }
+        seenPrefixes_.insert(prefix);
+        found_ = {QFile::decodeName(prefix), QFile::decodeName(look->folder)};
         return Outcome::Found;
+    }
+
+    Outcome tryPrefix(const QByteArray &prefix)
+    {
+        if (!log_.lookingAt(prefix))
+            return Outcome::Stop;
+        if (seenPrefixes_.contains(prefix))
+            return take(prefix, PrefixLook());
+        const auto path = windowsPath_;
+        return take(prefix,
+                    asker_.ask<PrefixLook>([prefix, path] { return lookInto(prefix, *path); }));
     }
 
     // The place at `path`, entered the first time any of its names leads to
@@ -395,13 +507,15 @@ private:
     {
         if (!log_.lookingAt(path))
             return std::nullopt;
+        std::optional<Place> place = placeAt(path);
+        if (!place)
+            return std::nullopt;
         PassedOver why = PassedOver::AlreadySeen;
-        std::optional<Place> place = placeOf(path, &why);
-        if (place && scope && !scope->holds(place->real))
+        if (scope && !scope->holds(place->real))
             why = PassedOver::Outside, place.reset();
-        else if (place && scope && place->device != scope->device)
+        else if (scope && place->device != scope->device)
             why = PassedOver::OtherFileSystem, place.reset();
-        else if (place && !seenFolders_.insert({place->device, place->inode}).second)
+        else if (!seenFolders_.insert({place->device, place->inode}).second)
             place.reset();
         if (!place)
             log_.passedOver(path, why);
@@ -412,31 +526,48 @@ private:
     // down to `depth` folders below it the children that are none; true when
     // the search is over. The folder is entered only inside `scope` (the
     // home where not given), and what it holds only where it stays there.
+    // The children are looked into all at once and taken in order.
     bool walk(const QByteArray &path, const Place *scope = nullptr, int depth = 1,
               const QByteArray &below = {})
     {
         const std::optional<Place> folder = enter(path, scope ? scope : &home_place_);
         if (!folder)
             return false;
-        const std::optional<std::vector<Entry>> entries = entriesOf(path);
-        if (!entries) {
-            log_.passedOver(path, failure(errno));
+        const std::optional<std::vector<Entry>> entries = listing(path);
+        if (!entries)
             return false;
-        }
         // Below a library, or a launcher's folder walked deeper, the bounds
         // are those of the library or the launcher's folder.
         const Place &bounds = scope ? *scope : *folder;
+        // Looks not yet begun are dropped once this folder's walk is over.
+        const auto done = std::make_shared<std::atomic<bool>>(false);
+        const auto cancel = qScopeGuard([&] { *done = true; });
+        std::vector<std::pair<QByteArray, Asker::Pending<ChildLook>>> children;
         for (const Entry &entry : *entries) {
             if (entry.type != DT_DIR && entry.type != DT_LNK && entry.type != DT_UNKNOWN)
                 continue; // a file beside the prefixes
-            const QByteArray child = path + '/' + entry.name + below;
+            QByteArray child = path + '/' + entry.name + below;
+            auto look = asker_.put<ChildLook>(
+                [child, type = entry.type, bounds, path = windowsPath_, done] {
+                    ChildLook look;
+                    if (*done)
+                        return look;
+                    look.leaves = leavesPlace(child, type, bounds);
+                    if (!look.leaves)
+                        look.look = lookInto(child, *path);
+                    return look;
+                });
+            children.emplace_back(std::move(child), std::move(look));
+        }
+        for (const auto &[child, pending] : children) {
             if (!log_.lookingAt(child))
                 return true;
-            if (const std::optional<PassedOver> why = leavesPlace(child, entry.type, bounds)) {
-                log_.passedOver(child, *why);
+            const std::optional<ChildLook> look = asker_.await(pending);
+            if (look && look->leaves) {
+                log_.passedOver(child, *look->leaves);
                 continue;
             }
-            switch (tryPrefix(child)) {
+            switch (take(child, look ? std::optional(look->look) : std::nullopt)) {
             case Outcome::Found:
             case Outcome::Stop:
                 return true;
@@ -483,19 +614,16 @@ private:
                                  "/.var/app/com.valvesoftware.Steam/data/Steam",
                                  "/snap/steam/common/.local/share/Steam"}) {
             const QByteArray installation = home_ + root;
-            PassedOver why;
-            if (!placeOf(installation, &why)) {
-                log_.passedOver(installation, why);
+            if (!log_.lookingAt(installation))
+                return;
+            if (!placeAt(installation))
                 continue;
-            }
             // The installation's own library, then those it lists, which may
             // be anywhere: another disk, a network share.
             if (walkLibrary(installation, &home_place_))
                 return;
-            const QByteArray list = installation + "/steamapps/libraryfolders.vdf";
-            const std::optional<QByteArray> vdf = readConfig(list, &why);
-            if (!vdf)
-                log_.passedOver(list, why);
+            const std::optional<QByteArray> vdf =
+                config(installation + "/steamapps/libraryfolders.vdf");
             for (const QString &library : launchers::steamLibraryFolders(vdf.value_or("")))
                 if (QDir::isAbsolutePath(library) &&
                     walkLibrary(QFile::encodeName(QDir::cleanPath(library)), nullptr))
@@ -516,20 +644,18 @@ private:
             const QByteArray folder = home_ + configs;
             if (!log_.lookingAt(folder))
                 return;
-            const std::optional<std::vector<Entry>> entries = entriesOf(folder);
-            if (!entries)
-                log_.passedOver(folder, failure(errno));
-            for (const Entry &entry : entries.value_or(std::vector<Entry>())) {
+            for (const Entry &entry : listing(folder).value_or(std::vector<Entry>())) {
                 if (!entry.name.endsWith(".yml") && !entry.name.endsWith(".yaml"))
                     continue;
                 const QByteArray file = folder + '/' + entry.name;
                 if (!log_.lookingAt(file))
                     return;
-                PassedOver why;
-                const std::optional<QByteArray> text = readConfig(file, &why);
-                const QString prefix = text ? launchers::lutrisGamePrefix(*text, home) : QString();
-                if (!text || prefix.isEmpty() || !QDir::isAbsolutePath(prefix)) {
-                    log_.passedOver(file, text ? PassedOver::NamesNoPrefix : why);
+                const std::optional<QByteArray> text = config(file);
+                if (!text)
+                    continue;
+                const QString prefix = launchers::lutrisGamePrefix(*text, home);
+                if (prefix.isEmpty() || !QDir::isAbsolutePath(prefix)) {
+                    log_.passedOver(file, PassedOver::NamesNoPrefix);
                     continue;
                 }
                 const Outcome outcome = tryPrefix(QFile::encodeName(QDir::cleanPath(prefix)));
@@ -543,8 +669,9 @@ private:
     using FolderId = std::pair<dev_t, ino_t>;
 
     QByteArray home_;
-    const WindowsPath windowsPath_;
+    const std::shared_ptr<const WindowsPath> windowsPath_;
     SearchLog &log_;
+    Asker &asker_;
     Place home_place_;
     QSet<QByteArray> seenPrefixes_;
     std::set<FolderId> seenFolders_;
@@ -597,14 +724,16 @@ QString passedOverText(PassedOver why)
 }
 
 PrefixFound searchLauncher(int launcher, const QString &home, const QString &windowsPath,
-                           SearchLog &log)
+                           SearchLog &log, Asker &asker)
 {
-    return PrefixSearch(home, windowsPath, log).run(launcher);
+    return PrefixSearch(home, windowsPath, log, asker).run(launcher);
 }
 
-PrefixFound searchPrefix(const QString &prefix, const QString &windowsPath, SearchLog &log)
+PrefixFound searchPrefix(const QString &prefix, const QString &windowsPath, SearchLog &log,
+                         Asker &asker)
 {
-    return PrefixSearch({}, windowsPath, log).runOn(QFile::encodeName(QDir::cleanPath(prefix)));
+    return PrefixSearch({}, windowsPath, log, asker)
+        .runOn(QFile::encodeName(QDir::cleanPath(prefix)));
 }
 
 } // namespace platform

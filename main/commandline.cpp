@@ -1,8 +1,8 @@
 #include "commandline.h"
 
 #include "appidentity.h"
-#include "builtinpaths.h"
 #include "console.h"
+#include "gamesearch.h"
 #include "levelfiles.h"
 
 #include <QCommandLineParser>
@@ -218,7 +218,7 @@ int rename(const CommandLine &line)
                                   .arg(name, endings(false)));
         picked[row] = true;
     }
-    renaming::enterLevelsFolder();
+    renaming::enterLevelsFolder(platform::GameSearch::start()->wait());
     bool allDone = true;
     for (size_t row = 0; row < std::size(picked); ++row) {
         if (!picked[row])
@@ -233,11 +233,9 @@ int rename(const CommandLine &line)
     return allDone ? Done : Failed;
 }
 
-// The whole search, however long it takes: a command that is asked where the
-// game is answers that, where the window waits only a moment for it.
 int where(const CommandLine &)
 {
-    const platform::GameFolder game = platform::findGame();
+    const platform::GameFolder game = platform::GameSearch::start()->wait();
     print(stdout, QDir::toNativeSeparators(game.levels) + u'\n');
     for (const QString &line : game.trail)
         print(stdout, line + u'\n');

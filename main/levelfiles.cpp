@@ -1,17 +1,14 @@
 #include "levelfiles.h"
 
-#include "builtinpaths.h"
 #include "caserename.h"
 
 #include <QDir>
 
 namespace renaming {
 
-void enterLevelsFolder()
+void enterLevelsFolder(const platform::GameFolder &game)
 {
-    // A levels folder the search did not find is not asked for: its file
-    // system may be the one that did not answer.
-    if (const platform::GameFolder game = platform::gameFolder(); game.found)
+    if (game.found)
         QDir::setCurrent(game.levels);
 }
 

@@ -1,5 +1,5 @@
-#include "builtinpaths.h"
 #include "commandline.h"
+#include "gamesearch.h"
 #include "renamer.h"
 #include "services.h"
 #include "singlewindow.h"
@@ -10,11 +10,12 @@ int main(int argc, char *argv[])
 {
     if (const std::optional<int> status = commandline::run(argc, argv))
         return *status;
-    platform::beginGameSearch();
+    // Looked for while Qt starts and the window shows, which does not wait.
+    const auto search = platform::GameSearch::start();
     QApplication app(argc, argv);
     QApplication::setQuitOnLastWindowClosed(false);
     windowing::useDialogFont();
-    windowing::Single<Renamer>::show();
+    windowing::Single<Renamer>::show(search);
     const int status = QApplication::exec();
     windowing::unloadAll();
     return status;

@@ -1,8 +1,8 @@
 #include "renamer.h"
 
 #include "appidentity.h"
-#include "builtinpaths.h"
 #include "frmabout.h"
+#include "gamesearch.h"
 #include "layout.h"
 #include "levelfiles.h"
 #include "renames.h"
@@ -10,14 +10,18 @@
 #include "singlewindow.h"
 #include "texteditor.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QDir>
+#include <QEventLoop>
 #include <QFileInfo>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLayout>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
 #include <QScrollBar>
@@ -76,6 +80,44 @@ QStandardItem *folderRow(const QIcon &icon, const QString &name, const QString &
 
 // A Wine prefix's drive C:, which the game sees as its drive.
 const QString WineDriveC = QStringLiteral("drive_c");
+
+// While a command waits for the game search: input reaches only what ends
+// the program (the Exit button, the menus, whose other commands are off
+// meanwhile), as it would not while a command runs; the windows still draw.
+class ExitOnly : public QObject {
+public:
+    explicit ExitOnly(QWidget *exitButton) : exitButton(exitButton)
+    {
+        qApp->installEventFilter(this);
+    }
+    ~ExitOnly() override { qApp->removeEventFilter(this); }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        switch (event->type()) {
+        case QEvent::KeyPress:
+        case QEvent::KeyRelease:
+            if (static_cast<QKeyEvent *>(event)->key() == Qt::Key_Alt)
+                return false; // to the menu bar
+            [[fallthrough]];
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonRelease:
+        case QEvent::MouseButtonDblClick:
+        case QEvent::Wheel:
+        case QEvent::ContextMenu:
+        case QEvent::Shortcut:
+        case QEvent::ShortcutOverride:
+            return !(watched == exitButton || qobject_cast<QMenuBar *>(watched) ||
+                     qobject_cast<QMenu *>(watched));
+        default:
+            return false;
+        }
+    }
+
+private:
+    QWidget *exitButton;
+};
 } // namespace
 
 // The folder list draws its folders indented under their parents, without
@@ -113,7 +155,10 @@ protected:
     void drawBranches(QPainter *, const QRect &, const QModelIndex &) const override {}
 };
 
-Renamer::Renamer(QWidget *parent) : QMainWindow(parent)
+Renamer::Renamer(QWidget *parent) : Renamer(platform::GameSearch::start(), parent) {}
+
+Renamer::Renamer(std::shared_ptr<platform::GameSearch> search, QWidget *parent)
+    : QMainWindow(parent), search(std::move(search))
 {
     setObjectName(QStringLiteral("Renamer"));
     setWindowTitle(windowing::applicationTitle());
@@ -226,16 +271,67 @@ void Renamer::buildMenus()
     QAction *About1 = Help1->addAction(QStringLiteral("About"));
     About1->setObjectName(QStringLiteral("About1"));
 
+    waitingCommands = {Notepad1, Program1, About1};
+
     connect(Notepad1, &QAction::triggered, this, &Renamer::on_Notepad1_triggered);
     connect(Program1, &QAction::triggered, this, &Renamer::on_Program1_triggered);
     connect(Exit1, &QAction::triggered, this, &Renamer::on_Exit1_triggered);
     connect(About1, &QAction::triggered, this, &Renamer::on_About1_triggered);
 }
 
+// The window shows at once; the folder list says that the game is looked for
+// until the search answers.
 void Renamer::onLoad()
 {
-    renaming::enterLevelsFolder();
+    if (!search->answer())
+        showLooking();
+    search->whenAnswered(this, [this] { enterGameFolder(); });
+}
+
+void Renamer::enterGameFolder()
+{
+    if (std::exchange(enteredGameFolder, true))
+        return;
+    renaming::enterLevelsFolder(*search->answer());
     showFolder(QDir::currentPath());
+}
+
+// The game search's answer, waited for where it has not come yet: under the
+// hourglass, the windows still drawn and Exit still working. Nothing when the
+// program ends meanwhile.
+const platform::GameFolder *Renamer::waitForGame()
+{
+    if (!search->answer()) {
+        QEventLoop answered;
+        search->whenAnswered(&answered, [&answered] { answered.exit(1); });
+        windowing::setWaitPointer(*this, true);
+        for (QAction *command : std::as_const(waitingCommands))
+            command->setEnabled(false);
+        int status;
+        {
+            const ExitOnly exitOnly(Exitbutton);
+            status = answered.exec();
+        }
+        for (QAction *command : std::as_const(waitingCommands))
+            command->setEnabled(true);
+        windowing::setWaitPointer(*this, false);
+        if (status != 1) // the program is ending
+            return nullptr;
+    }
+    enterGameFolder();
+    return &*search->answer();
+}
+
+void Renamer::showLooking()
+{
+    folders->clear();
+    const QString looking = QStringLiteral("Looking for the game...");
+    auto *row = new QStandardItem(looking);
+    row->setEditable(false);
+    folders->appendRow(row);
+    Folderlist1->setToolTip(looking);
+    Folderlist1->setAccessibleDescription(looking);
+    Folderlist1->fitNames();
 }
 
 // The folder, its parents and its subfolders, as the game sees them: in a Wine
@@ -283,7 +379,11 @@ void Renamer::closeEvent(QCloseEvent *event)
 
 void Renamer::on_Renamebutton_clicked()
 {
-    windowing::Single<Renames>::get().setLogText(QStringLiteral("Press the 'Refresh' button."));
+    const platform::GameFolder *game = waitForGame();
+    if (!game)
+        return;
+    windowing::Single<Renames>::get(game->log).setLogText(
+        QStringLiteral("Press the 'Refresh' button."));
 
     const QCheckBox *const boxes[] = {DAT1, HDR1, VER1, SETUP1};
     static_assert(std::size(boxes) == std::size(renaming::LevelFileKinds));
@@ -314,14 +414,16 @@ void Renamer::on_Exit1_triggered()
 
 void Renamer::on_Notepad1_triggered()
 {
-    platform::startTextEditor(platform::hostPath(QString::fromUtf16(platform::DefaultLogPath)), [] {
-        windowing::messageBox(QStringLiteral("The text editor could not be started."));
-    });
+    if (const platform::GameFolder *game = waitForGame())
+        platform::startTextEditor(game->log, [] {
+            windowing::messageBox(QStringLiteral("The text editor could not be started."));
+        });
 }
 
 void Renamer::on_Program1_triggered()
 {
-    windowing::Single<Renames>::show();
+    if (const platform::GameFolder *game = waitForGame())
+        windowing::Single<Renames>::show(game->log);
 }
 
 void Renamer::on_About1_triggered()

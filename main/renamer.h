@@ -2,6 +2,13 @@
 
 #include <QMainWindow>
 
+#include <memory>
+
+namespace platform {
+class GameSearch;
+struct GameFolder;
+} // namespace platform
+
 class QAction;
 class QCheckBox;
 class QLabel;
@@ -15,6 +22,9 @@ class FolderTree;
 class Renamer : public QMainWindow {
     Q_OBJECT
 public:
+    // Acts in the folder that `search` answers, which it may still be
+    // looking for; without one given, it starts its own.
+    explicit Renamer(std::shared_ptr<platform::GameSearch> search, QWidget *parent = nullptr);
     explicit Renamer(QWidget *parent = nullptr);
 
     void onLoad();
@@ -37,6 +47,9 @@ private:
     void RenameLevelFile(const QString &from, const QString &to);
     void buildMenus();
     void showFolder(const QString &path);
+    void showLooking();
+    void enterGameFolder();
+    const platform::GameFolder *waitForGame();
 
     QLabel *LOGO;
     QLabel *Renamelevl;
@@ -51,4 +64,8 @@ private:
     QLineEdit *tolevelNO;
     FolderTree *Folderlist1;
     QStandardItemModel *folders;
+    // The menu commands that are off while a command waits for the game search.
+    QList<QAction *> waitingCommands;
+    std::shared_ptr<platform::GameSearch> search;
+    bool enteredGameFolder = false;
 };

@@ -18,10 +18,11 @@ VR_E2E_PACKAGES=(python3 xvfb x11-utils xdotool imagemagick openbox fonts-urw-ba
 VR_PACKAGE_PACKAGES=(dpkg-dev file lintian)
 # Only some tests need these; without them those tests are skipped.
 # The FUSE drivers and their mkfs tools put the rename matrix on exFAT and FAT
-# as a game on a USB stick or an SD card meets them.
+# as a game on a USB stick or an SD card meets them; libfuse 3 builds the
+# tests' own slow and silent disks for the game search.
 VR_TEST_PACKAGES=(binutils-mingw-w64-i686 valgrind
     desktop-file-utils appstream "${VR_PACKAGE_PACKAGES[@]}"
-    exfat-fuse exfatprogs fusefat dosfstools)
+    exfat-fuse exfatprogs fusefat dosfstools fuse3 libfuse3-dev)
 
 vr_as_root() {
     if [ "$(id -u)" -eq 0 ]; then

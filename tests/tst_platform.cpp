@@ -8,12 +8,37 @@
 #include <QTest>
 #include <atomic>
 #include <fcntl.h>
+#include <linux/capability.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <thread>
 #include <unistd.h>
 
 using platform::readWholeFile;
+
+namespace {
+// Takes from this thread, and the threads it starts, root's right to read and
+// search what its modes forbid, while the guard lives; nothing where `needed`
+// is false or the thread is no root.
+auto asUserWhere(bool needed)
+{
+    __user_cap_header_struct header{_LINUX_CAPABILITY_VERSION_3, 0};
+    __user_cap_data_struct rights[2] = {};
+    const bool taken = needed && syscall(SYS_capget, &header, rights) == 0;
+    const __u32 effective = rights[0].effective;
+    if (taken) {
+        rights[0].effective &= ~((1u << CAP_DAC_OVERRIDE) | (1u << CAP_DAC_READ_SEARCH));
+        syscall(SYS_capset, &header, rights);
+    }
+    return qScopeGuard([=]() mutable {
+        if (!taken)
+            return;
+        rights[0].effective = effective;
+        syscall(SYS_capset, &header, rights);
+    });
+}
+} // namespace
 
 const QString levels = "drive_c/Program Files/Quenmark/Vantorel/levels";
 
@@ -21,8 +46,6 @@ const QString levels = "drive_c/Program Files/Quenmark/Vantorel/levels";
 class TestPlatform : public QObject {
     Q_OBJECT
 private slots:
-    void cleanup() { qunsetenv("WINEPREFIX"); }
-
     // Reading the log whole: nothing a user can type may block, run forever or
     // read what is no regular file, no descriptor is ever left open, and a log
     // another program appends to reads as it stood, every time.
@@ -86,7 +109,7 @@ private slots:
     {
         // "a/" folder, "a = text" file, "a -> b" link, "WINEPREFIX=a" the variable, "fifo a",
         // "pipe a" a link to a pipe that has a writer, "hung a" a file system that never
-        // answers (these as the window's load takes them, within its wait); @/ the home
+        // answers, "slow a" the folder a answering each request late, "mode 311 a"; @/ the home
         QTest::addColumn<QStringList>("layout");
         QTest::addColumn<QString>("found");     // the prefix, or the whole path of the levels
         QTest::addColumn<QStringList>("trail"); // lines of the search's trail, in order
@@ -173,6 +196,16 @@ private slots:
             {game(pol), "hung hung/", libraries + vdf({"@/hung"}), "hung " + heroic + "net/"}, pol,
             {"@/hung/steamapps/compatdata: timed out",
              "@/" + heroic + "net: on another file system"});
+        row("the next library after one that never answers",
+            {game(pol), game(games), "hung hung/", libraries + vdf({"@/hung", "@/games"})}, games,
+            {"@/hung/steamapps/compatdata: timed out"});
+        QStringList slow = {game(games), game("Games/older"), libraries + vdf({"@/games"}),
+                            "slow games"};
+        for (int i = 0; i < 40; ++i)
+            slow << "games/steamapps/compatdata/" + QString::number(100 + i) + "/pfx/drive_c/";
+        row("a slow library of many prefixes, looked into at once", slow, games);
+        row("a folder on the way that can be entered but not listed",
+            {game(".wine"), "mode 311 .wine/drive_c/Program Files"}, ".wine");
         row("any letter case, x86",
             {".wine/drive_c/Program Files/Quenmark/",
              ".wine/drive_c/PROGRAM FILES (X86)/quenmark/VANTOREL/Levels/"},
@@ -186,23 +219,28 @@ private slots:
         QFETCH(QString, found);
         QFETCH(QStringList, trail);
         QTemporaryDir home;
-        const QString root = home.path() + "/";
-        qputenv("HOME", QFile::encodeName(home.path()));
+        const QString root = QFileInfo(home.path()).canonicalFilePath() + "/";
+        QString winePrefix;
         int pipeEnds[2], fuse = -1;
         QVERIFY(pipe2(pipeEnds, O_CLOEXEC) == 0);
+        std::vector<std::unique_ptr<SlowMount>> slow;
         const auto closeAll = qScopeGuard([&] {
-            for (const QString &entry : layout.filter(QRegularExpression("^hung ")))
-                umount2(QFile::encodeName(root + entry.mid(5)).constData(), MNT_DETACH);
+            for (const QString &entry : layout.filter(QRegularExpression("^(hung|mode) ")))
+                if (entry.startsWith("hung "))
+                    umount2(QFile::encodeName(root + entry.mid(5)).constData(), MNT_DETACH);
+                else // a scratch home's removal needs to list it
+                    QFile::setPermissions(root + entry.section(' ', 2, -1),
+                                          QFile::Permissions(0x7700));
             for (int fd : {pipeEnds[0], pipeEnds[1], fuse})
                 close(fd); // the search stuck on the mount gets an error and stops
+            slow.clear();
         });
-        const bool bounded = layout.filter(QRegularExpression("^(fifo|pipe|hung) ")).size() > 0;
         for (QString entry : layout) {
             entry.replace("@/", root);
             const QString kind = entry.section(' ', 0, 0), name = root + entry.section(' ', -1);
             const QString path = root + entry.section(" = ", 0, 0).section(" -> ", 0, 0);
             if (entry.startsWith("WINEPREFIX="))
-                qputenv("WINEPREFIX", QFile::encodeName(entry.mid(11)));
+                winePrefix = entry.mid(11);
             else if (kind == "hung" && QDir().mkpath(name) && fuse < 0)
                 fuse = open("/dev/fuse", O_RDWR | O_CLOEXEC);
             if (kind == "hung" && mount("hung", QFile::encodeName(name).constData(), "fuse", 0,
@@ -216,27 +254,49 @@ private slots:
                 QCOMPARE(mkfifo(QFile::encodeName(name).constData(), 0600), 0);
             else if (kind == "pipe" && QDir().mkpath(QFileInfo(name).path()))
                 QVERIFY(QFile::link("/proc/self/fd/" + QString::number(pipeEnds[0]), name));
-            else if (kind == "hung" || kind == "fifo" || kind == "pipe" || entry.startsWith("WINE"))
+            else if (kind == "hung" || kind == "fifo" || kind == "pipe" || kind == "slow" ||
+                     kind == "mode" || entry.startsWith("WINE"))
                 continue;
             else if (QDir().mkpath(QFileInfo(path).path()) && entry.contains(" -> "))
                 QVERIFY(QFile::link(entry.section(" -> ", 1), path));
             else if (entry.contains(" = ")) // an "a/" is made already: its path is the folder
                 writeFile(path, entry.section(" = ", 1).toUtf8());
         }
-        // Where something would block, as the window's load takes it: within its wait.
-        const platform::GameFolder game = bounded ? platform::gameFolder() : platform::findGame();
+        // Once all is written: folders shown slowly at their own place, and modes.
+        for (const QString &entry : layout.filter(QRegularExpression("^(slow|mode) "))) {
+            const QString name = root + entry.section(' ', entry.startsWith("mode") ? 2 : 1, -1);
+            if (entry.startsWith("mode ")) {
+                QCOMPARE(chmod(QFile::encodeName(name).constData(), 0311), 0);
+                continue;
+            }
+#ifdef SLOWFS
+            QVERIFY(QDir().rename(name, name + ".slow"));
+            slow.push_back(std::make_unique<SlowMount>(name + ".slow", name, "20"));
+            if (!slow.back()->mounted())
+                QSKIP("A FUSE mount of the test's own needs /dev/fuse and the right to mount");
+#else
+            QSKIP("The slow disk needs libfuse 3 (libfuse3-dev) when the tests are built");
+#endif
+        }
+        // Root reads what its modes forbid: the search runs without that right.
+        const auto asUser = asUserWhere(!layout.filter(QRegularExpression("^mode ")).isEmpty());
+        // Where a place never answers, the search gives up on it sooner than it would.
+        const bool hung = !layout.filter(QRegularExpression("^hung ")).isEmpty();
+        const platform::GameFolder game = platform::findGame(
+            home.path(), winePrefix, hung ? std::chrono::milliseconds(500) : platform::StallLimit);
         QCOMPARE(game.levels, root + found + (found.contains("drive_c") ? "" : "/" + levels));
         qsizetype at = 0;
         for (QString line : trail) {
             at = game.trail.indexOf(line.replace("@/", root), at);
             QVERIFY2(at >= 0, qPrintable(line + " not in the trail:\n" + game.trail.join('\n')));
         }
-        // The log follows the levels folder that was found; the window sees what is found
-        // (where the search is short enough for its wait also under valgrind).
-        QCOMPARE(game.hostPath(QString::fromUtf16(platform::DefaultLogPath)),
-                 game.levels + "/Renames.txt");
-        if (layout.filter(QRegularExpression("^hung ")).isEmpty() && layout.size() < 100)
-            QCOMPARE(platform::gameFolder(), game);
+        // The log follows the levels folder that was found.
+        QCOMPARE(game.log, game.levels + "/Renames.txt");
+#ifdef SLOWFS
+        // A cold disk answers a folder of prefixes in the time of a few requests.
+        for (const auto &mount : slow)
+            QVERIFY2(mount->peak() >= 8, "the prefixes were looked into one after another");
+#endif
     }
 };
 

@@ -1,5 +1,5 @@
-#include "builtinpaths.h"
 #include "frmabout.h"
+#include "gamesearch.h"
 #include "logtextbox.h"
 #include "messagerecorder.h"
 #include "renamer.h"
@@ -54,7 +54,17 @@ class TestRenamer : public QObject {
     QFont dialogFont;
     QPalette startPalette;
 
-    Renamer &window() { return Single<Renamer>::get(); }
+    // The main window, loaded with the game search's answer for the test's home.
+    Renamer &window()
+    {
+        if (Single<Renamer>::isLoaded())
+            return Single<Renamer>::get();
+        return Single<Renamer>::get(platform::GameSearch::answered(gameFolder()));
+    }
+    static platform::GameFolder gameFolder()
+    {
+        return platform::findGame(QDir::homePath(), qEnvironmentVariable("WINEPREFIX"));
+    }
     void click(const char *name)
     {
         QTest::mouseClick(child<QPushButton>(window(), name), Qt::LeftButton);
@@ -63,6 +73,7 @@ class TestRenamer : public QObject {
     // A window as the user opens it: the main window, then through its menus.
     QWidget *open(const QString &name)
     {
+        window();
         Single<Renamer>::show();
         if (name == "Renamer")
             return &window();
@@ -224,6 +235,7 @@ private slots:
     {
         for (const char *folder : {"/A/deeper", "/b sub", "/../sibling"})
             QVERIFY(QDir().mkpath(levels + folder));
+        window();
         Single<Renamer>::show();
         QVERIFY(QTest::qWaitForWindowExposed(&window()));
         auto *list = child<QTreeView>(window(), "Folderlist1");
@@ -443,7 +455,7 @@ private slots:
         trigger("Notepad1");
         trigger("Notepad1");
         platform::setProgramStarter({});
-        const QString log = platform::hostPath(QString::fromUtf16(platform::DefaultLogPath));
+        const QString log = gameFolder().log;
         QCOMPARE(started, QList<QStringList>(2, {"notepad.exe", log}));
         QCOMPARE(recorder.messages, QStringList());
     }
@@ -486,7 +498,7 @@ private slots:
         put(xdg + "DATA_HOME/applications/b.desktop", entry.arg("B", editor) + "Terminal=true");
         put(xdg + "CONFIG_HOME/mimeapps.list", "[Default Applications]\ntext/plain=a.desktop\n"
                                                "[Added Associations]\ntext/plain=b.desktop\n");
-        const QString log = platform::hostPath(QString::fromUtf16(platform::DefaultLogPath));
+        const QString log = levels + "/Renames.txt";
         QVERIFY(logExists ? writeFile(log, "a\r\n") : !QFileInfo::exists(log));
         QTemporaryDir recorded;
         const auto restore = qScopeGuard([path = qgetenv("PATH")] { qputenv("PATH", path); });

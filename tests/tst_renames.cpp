@@ -1,4 +1,3 @@
-#include "builtinpaths.h"
 #include "fileopendialog.h"
 #include "logtext.h"
 #include "logtextbox.h"
@@ -194,11 +193,10 @@ private slots:
         QVERIFY(recorder.messages.isEmpty());
         press("CancelButton");
         QVERIFY(!Single<Renames>::isLoaded());
-        Renames &viewer = Single<Renames>::get();
+        Renames &viewer = Single<Renames>::get(path("Renames.txt"));
         QCOMPARE(QStringList({viewer.windowTitle(), shownText(), pathBox()->text(),
                               child<QLabel>("Label1")->text()}),
-                 QStringList({"Renames done in this program. ", initialText,
-                              platform::hostPath(QString::fromUtf16(platform::DefaultLogPath)),
+                 QStringList({"Renames done in this program. ", initialText, path("Renames.txt"),
                               "FROM        TO"}));
         QVERIFY(!child<QWidget>("Month1")->isEnabled() && !child<QWidget>("Month2")->isEnabled());
         Single<Renames>::show();

@@ -1,6 +1,5 @@
 #include "renames.h"
 
-#include "builtinpaths.h"
 #include "layout.h"
 #include "logfile.h"
 #include "logtextbox.h"
@@ -62,7 +61,7 @@ QPushButton *makeButton(TwipsLayout &form, const char *name, const QString &capt
 }
 } // namespace
 
-Renames::Renames(QWidget *parent)
+Renames::Renames(const QString &defaultLogPath, QWidget *parent)
     : QWidget(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::CustomizeWindowHint |
                           Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                           Qt::WindowCloseButtonHint)
@@ -97,7 +96,7 @@ Renames::Renames(QWidget *parent)
     form->place(*Label1, QRect(2760, 6720, 1455, 375));
     Label1->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
 
-    Text2 = new QLineEdit(platform::hostPath(QString::fromUtf16(platform::DefaultLogPath)), this);
+    Text2 = new QLineEdit(defaultLogPath, this);
     Text2->setObjectName(QStringLiteral("Text2"));
     form->place(*Text2, QRect(120, 7560, 6735, 285));
     Text2->setAccessibleName(QStringLiteral("Log file path"));

@@ -23,7 +23,9 @@ constexpr qint64 LargestLog = qint64(128) << 20;
 class Renames : public QWidget {
     Q_OBJECT
 public:
-    explicit Renames(QWidget *parent = nullptr);
+    // The path box starts with `defaultLogPath`, the renames log of the game
+    // that was found.
+    explicit Renames(const QString &defaultLogPath = QString(), QWidget *parent = nullptr);
 
     void onLoad();
 

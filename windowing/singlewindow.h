@@ -19,14 +19,15 @@ void unloadAll();
 // gives every control its initial content, then its load step
 // (Window::onLoad) runs, all before the reference goes on. Unloading discards
 // the window and everything its controls hold; the next reference loads it
-// afresh.
+// afresh. What a window is given to load with (`args`, for its constructor)
+// counts only when the reference loads it.
 template <class Window> class Single {
 public:
-    static Window &get()
+    template <class... Args> static Window &get(Args &&...args)
     {
         if (!window_) {
             registerOnce();
-            window_ = new Window;
+            window_ = new Window(std::forward<Args>(args)...);
             window_->onLoad();
         }
         return *window_;
@@ -36,9 +37,9 @@ public:
 
     // Modeless and without an owner; a shown window comes to the front,
     // restored from wherever the user or the window manager put it.
-    static void show()
+    template <class... Args> static void show(Args &&...args)
     {
-        Window &window = get();
+        Window &window = get(std::forward<Args>(args)...);
         if (window.isVisible()) {
             bringToFront(window);
             return;

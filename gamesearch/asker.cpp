@@ -1,0 +1,110 @@
+#include "asker.h"
+
+#include <system_error>
+#include <thread>
+
+namespace platform {
+
+using Clock = std::chrono::steady_clock;
+
+// Shared by the asker and its threads, which may outlive it.
+struct Asker::Pool {
+    std::mutex mutex;
+    std::condition_variable work;     // a question was put, or the asker went
+    std::condition_variable answered; // a question answered
+    std::deque<std::shared_ptr<JobBase>> queue;
+    int idle = 0;     // threads waiting for a question
+    int starting = 0; // threads started that have not looked for one yet
+    int running = 0;  // threads not given up
+    bool closing = false;
+
+    static void serve(const std::shared_ptr<Pool> &pool)
+    {
+        std::unique_lock lock(pool->mutex);
+        --pool->starting;
+        for (;;) {
+            while (pool->queue.empty() && !pool->closing) {
+                ++pool->idle;
+                pool->work.wait(lock);
+                --pool->idle;
+            }
+            if (pool->queue.empty()) {
+                --pool->running;
+                return;
+            }
+            const std::shared_ptr<JobBase> job = std::move(pool->queue.front());
+            pool->queue.pop_front();
+            job->started = true;
+            job->startedAt = Clock::now();
+            lock.unlock();
+            job->runCaught();
+            lock.lock();
+            job->done = true;
+            pool->answered.notify_all();
+            if (job->givenUp)
+                return; // counted out when it was given up
+        }
+    }
+
+    // A thread for each question that no idle one will take, up to the most.
+    // Called with the mutex held.
+    void addThreads(const std::shared_ptr<Pool> &self)
+    {
+        while (queue.size() > size_t(idle + starting) && running < MostThreads) {
+            try {
+                std::thread([self] { serve(self); }).detach();
+            } catch (const std::system_error &) {
+                return; // no thread to spare: those running take the questions
+            }
+            ++running;
+            ++starting;
+        }
+    }
+};
+
+Asker::Asker(std::chrono::milliseconds stallLimit)
+    : stallLimit_(stallLimit), pool_(std::make_shared<Pool>())
+{}
+
+Asker::~Asker()
+{
+    const std::lock_guard lock(pool_->mutex);
+    pool_->closing = true;
+    pool_->work.notify_all();
+}
+
+void Asker::submit(std::shared_ptr<JobBase> job)
+{
+    const std::lock_guard lock(pool_->mutex);
+    pool_->queue.push_back(std::move(job));
+    pool_->work.notify_one();
+    pool_->addThreads(pool_);
+}
+
+bool Asker::wait(JobBase &job)
+{
+    std::unique_lock lock(pool_->mutex);
+    while (!job.done) {
+        if (!job.started && pool_->running == 0) {
+            // Not one thread could be started: the question is answered here.
+            std::erase_if(pool_->queue, [&](const auto &queued) { return queued.get() == &job; });
+            job.started = true;
+            lock.unlock();
+            job.runCaught();
+            lock.lock();
+            job.done = true;
+        } else if (!job.started) {
+            pool_->answered.wait_for(lock, stallLimit_);
+        } else if (const Clock::time_point limit = job.startedAt + stallLimit_;
+                   pool_->answered.wait_until(lock, limit) == std::cv_status::timeout &&
+                   !job.done && Clock::now() >= limit) {
+            job.givenUp = true;
+            --pool_->running;
+            pool_->addThreads(pool_);
+            return false;
+        }
+    }
+    return true;
+}
+
+} // namespace platform
