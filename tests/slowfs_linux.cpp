@@ -1,14 +1,18 @@
-// A folder shown read-only at a mount point through FUSE, each request
-// answered only after a delay, or never: a slow USB disk, a network share, a
-// drive that does not answer, as the game search meets them.
+// A folder shown at a mount point through FUSE, each request answered only
+// after a delay, or never: a slow USB disk, a network share, a drive that does
+// not answer, as the game search meets them. Files are read and renamed (with
+// the rename's flags, so a rename that must not replace does not); nothing
+// else is written.
 //
 // usage: slowfs FOLDER MOUNTPOINT DELAY_MS|never [PEAK_FILE]
 // Runs until SIGTERM or SIGINT, then unmounts. With PEAK_FILE, writes there
 // the most requests it held at once, a measure of how many the reader put
-// in parallel.
+// in parallel. Never answering, it says "held" on its output at the first
+// request it holds: from then on its reader waits in the kernel.
 
 #define FUSE_USE_VERSION 312
 #include <fuse3/fuse.h>
+#include <fuse3/fuse_lowlevel.h>
 
 #include <algorithm>
 #include <atomic>
@@ -31,6 +35,7 @@ int delayMs = 0;
 bool never = false;
 std::atomic<int> held{0};
 std::atomic<int> peak{0};
+std::atomic<bool> holding{false};
 
 std::string real(const char *path)
 {
@@ -44,10 +49,12 @@ struct Request {
         const int now = ++held;
         for (int seen = peak; now > seen && !peak.compare_exchange_weak(seen, now);) {
         }
-        // Never answered: the thread stays until the mount goes, as a real
-        // server's would. libfuse cancels it then.
-        while (never)
-            pause();
+        // Never answered: the request is held until the server is told to
+        // end, as a hung server's would be.
+        if (never && !holding.exchange(true) && write(STDOUT_FILENO, "held\n", 5) < 0)
+            std::perror("slowfs");
+        while (never && !fuse_session_exited(fuse_get_session(fuse_get_context()->fuse)))
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
         std::this_thread::sleep_for(std::chrono::milliseconds(delayMs));
     }
     ~Request() { --held; }
@@ -110,6 +117,13 @@ int read(const char *, char *buffer, size_t size, off_t offset, fuse_file_info *
     return n < 0 ? -errno : int(n);
 }
 
+int rename(const char *from, const char *to, unsigned int flags)
+{
+    const Request request;
+    return renameat2(AT_FDCWD, real(from).c_str(), AT_FDCWD, real(to).c_str(), flags) == 0 ? 0
+                                                                                           : -errno;
+}
+
 int release(const char *, fuse_file_info *info)
 {
     close(int(info->fh));
@@ -135,6 +149,7 @@ int main(int argc, char *argv[])
     operations.readdir = readdir;
     operations.open = open;
     operations.read = read;
+    operations.rename = rename;
     operations.release = release;
     char name[] = "slowfs";
     char *args[] = {name};

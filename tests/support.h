@@ -44,6 +44,7 @@ public:
         QDir().mkpath(mountPoint);
         server.setProcessChannelMode(QProcess::ForwardedErrorChannel);
         server.start(SLOWFS, {folder, mountPoint, delay, peakFile});
+        server.waitForStarted();
         QElapsedTimer waited;
         waited.start();
         while (server.state() != QProcess::NotRunning && !mounted() && waited.elapsed() < 10000)

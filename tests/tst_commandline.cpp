@@ -4,6 +4,10 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#ifndef _WIN32
+#include <csignal>
+#endif
+
 const QStringList level{"levl2131.DAT=D", "levl2131.HDR=H", "levl2131.INF=I", "levl2131.VER=V"};
 
 // The program run from a command line, as a script runs it, on a scratch game.
@@ -98,6 +102,79 @@ private slots:
             files << name + "=" + readFile(levels.filePath(name));
         QCOMPARE(files, after);
     }
+
+#ifndef _WIN32
+    // A home whose Steam library (listed, so walked wherever it is) answers each
+    // request late, with an older copy of the game in Lutris's ~/Games: --rename
+    // acts in the folder --where names, the one the launchers' order gives,
+    // however slowly its disk answers. A library that never answers: Ctrl+C
+    // ends either command at once, while the search still waits for it.
+    void slowAndSilentLibraries_data()
+    {
+        QTest::addColumn<QString>("delay");
+        QTest::addColumn<QStringList>("arguments");
+        QTest::newRow("slow") << "10" << QStringList{"--rename", "2131", "2001"};
+        QTest::newRow("silent, --where") << "never" << QStringList{"--where"};
+        QTest::newRow("silent, --rename") << "never" << QStringList{"--rename", "2131", "2001"};
+    }
+    void slowAndSilentLibraries()
+    {
+#ifndef SLOWFS
+        QSKIP("A slow disk needs libfuse 3 (libfuse3-dev) when the tests are built");
+#else
+        QFETCH(QString, delay);
+        QFETCH(QStringList, arguments);
+        QTemporaryDir home;
+        const QString root = QFileInfo(home.path()).canonicalFilePath();
+        const QString game = "/drive_c/Program Files/Quenmark/Vantorel/levels";
+        const QString steam = root + "/.local/share/Steam/steamapps", older = root + "/Games/old";
+        const QString levels = root + "/library/steamapps/compatdata/999/pfx" + game;
+        for (const QString &folder : {levels, older + game})
+            for (const QString &file : level)
+                QVERIFY(QDir().mkpath(folder) &&
+                        writeFile(folder + "/" + file.section('=', 0, 0), folder.toUtf8()));
+        for (int i = 0; i < 20; ++i)
+            QVERIFY(QDir().mkpath(root + "/library/steamapps/compatdata/" +
+                                  QString::number(100 + i) + "/pfx/drive_c/windows"));
+        QVERIFY(QDir().rename(root + "/library", root + "/library.slow"));
+        QVERIFY(QDir().mkpath(steam) && writeFile(steam + "/libraryfolders.vdf",
+                                                  "\"libraryfolders\" { \"1\" { \"path\" \"" +
+                                                      root.toUtf8() + "/library\" } }"));
+        SlowMount library(root + "/library.slow", root + "/library", delay);
+        if (!library.mounted())
+            QSKIP("A FUSE mount of the test's own needs /dev/fuse and the right to mount");
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert("HOME", home.path());
+        environment.remove("WINEPREFIX");
+        const auto run = [&](const QStringList &arguments) {
+            QProcess program;
+            program.setProcessEnvironment(environment);
+            program.setWorkingDirectory(root);
+            program.start(PROGRAM, arguments);
+            if (delay == "never") {
+                library.server.waitForReadyRead(10000); // the search waits for the library
+                kill(pid_t(program.processId()), SIGINT);
+            }
+            if (!program.waitForFinished(20000))
+                program.kill();
+            return program.exitStatus() == QProcess::NormalExit
+                       ? QString("status %1: ").arg(program.exitCode()) +
+                             program.readAllStandardOutput()
+                       : QString("ended by a signal");
+        };
+        if (delay == "never") {
+            QCOMPARE(run(arguments), QString("ended by a signal"));
+            return;
+        }
+        const QString where = run({"--where"});
+        QVERIFY2(where.startsWith("status 0: " + levels + "\n"), qPrintable(where));
+        QVERIFY(run(arguments).startsWith("status 0: "));
+        // Renamed in the library, each file holding its folder's name; the older copy as it was.
+        QCOMPARE(readFile(levels + "/levl2001.DAT"), levels.toUtf8());
+        QCOMPARE(QDir(older + game).entryList(QDir::Files).filter("2001"), QStringList());
+#endif
+    }
+#endif
 };
 
 QTEST_GUILESS_MAIN(TestCommandLine)

@@ -204,8 +204,9 @@ private slots:
         for (int i = 0; i < 40; ++i)
             slow << "games/steamapps/compatdata/" + QString::number(100 + i) + "/pfx/drive_c/";
         row("a slow library of many prefixes, looked into at once", slow, games);
+        const QString copied = ".local/share/bottles/bottles/copied";
         row("a folder on the way that can be entered but not listed",
-            {game(".wine"), "mode 311 .wine/drive_c/Program Files"}, ".wine");
+            {game(copied), "mode 311 " + copied + "/drive_c/Program Files"}, copied);
         row("any letter case, x86",
             {".wine/drive_c/Program Files/Quenmark/",
              ".wine/drive_c/PROGRAM FILES (X86)/quenmark/VANTOREL/Levels/"},

@@ -229,6 +229,62 @@ private slots:
                  QString("Press the 'Refresh' button."));
     }
 
+    // Rename pressed while the game is still looked for waits for the answer
+    // under the hourglass, only Exit taking input meanwhile, and then renames
+    // in the folder answered, not in the one the program started in; Exit
+    // while it waits ends the program and renames nothing.
+    void renameWaitsForTheAnswer_data()
+    {
+        QTest::addColumn<bool>("exit");
+        QTest::newRow("answered") << false;
+        QTest::newRow("exit meanwhile") << true;
+    }
+    void renameWaitsForTheAnswer()
+    {
+        QFETCH(bool, exit);
+        const QString started = scratch.path() + "/started before the answer";
+        QVERIFY(QDir(started).removeRecursively() && QDir().mkpath(started) &&
+                QDir::setCurrent(started));
+        const QStringList level{"levl2131.DAT", "levl2131.HDR", "levl2131.VER"};
+        for (const QString &name : level)
+            QVERIFY(writeFile(levels + "/" + name, "") && writeFile(started + "/" + name, ""));
+        const auto search = std::make_shared<platform::GameSearch>();
+        Single<Renamer>::show(search);
+        auto *list = child<QTreeView>(window(), "Folderlist1");
+        QCOMPARE(list->model()->index(0, 0).data().toString(), QString("Looking for the game..."));
+        MessageRecorder recorder;
+        QStringList whileWaiting;
+        const auto waiting = [&] {
+            QTest::keyClicks(child<QLineEdit>(window(), "LevlNo"), "9");
+            QTest::mouseClick(child<QCheckBox>(window(), "DAT1"), Qt::LeftButton);
+            whileWaiting << QString::number(window().cursor().shape())
+                         << QString::number(child<QAction>(window(), "Program1")->isEnabled());
+            if (exit)
+                click("Exitbutton");
+            else
+                search->deliver(gameFolder());
+        };
+        // In the application's loop, as a user's click; Exit ends that loop.
+        QTimer::singleShot(0, [&] {
+            QTimer::singleShot(0, waiting);
+            click("Renamebutton");
+            QCoreApplication::quit();
+        });
+        QCOMPARE(QApplication::exec(), 0);
+        QCOMPARE(whileWaiting, QStringList({QString::number(Qt::WaitCursor), "0"}));
+        QStringList renamed =
+            QDir(levels).entryList(QDir::Files) + QDir(started).entryList(QDir::Files);
+        QCOMPARE(renamed.filter("2001").size(), exit ? 0 : 3);
+        QCOMPARE(QDir(started).entryList(QDir::Files), level);
+        QCOMPARE(recorder.messages.size(), exit ? 0 : 3);
+        if (exit)
+            return;
+        QCOMPARE(child<QLineEdit>(window(), "LevlNo")->text(), QString("2131"));
+        QCOMPARE(window().cursor().shape(), Qt::ArrowCursor);
+        QVERIFY(child<QAction>(window(), "Program1")->isEnabled());
+        QCOMPARE(list->currentIndex().data(Qt::UserRole).toString(), levels);
+    }
+
     // Parents from the game's drive on, the folder and its subfolders, the
     // folder's full path as the tooltip; opening one leaves the current folder alone.
     void folderList()
