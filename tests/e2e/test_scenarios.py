@@ -232,6 +232,34 @@ class Native(Scenarios, unittest.TestCase):
             wait_for(f"{title!r} back", lambda: xdotool("getactivewindow") == window + "\n")
 
 
+    def test_silent_library(self):
+        """A Steam library on a drive that never answers (every request held by
+        the tests' own FUSE server): the window shows, and Exit ends the program
+        at once, its search left to the drive."""
+        if not os.environ.get("VR_SLOWFS"):
+            self.skipTest("the tests' silent drive needs libfuse 3 when the tests are built")
+        library = os.path.join(self.home, "library")
+        os.makedirs(os.path.join(library + ".src", "steamapps"))
+        os.makedirs(library)
+        server = start([os.environ["VR_SLOWFS"], library + ".src", library, "never"],
+                       self.name + "-slowfs.log")
+        self.addCleanup(run, "umount", "-l", library)  # after the server, which may leave it
+        self.addCleanup(end, server)
+        try:
+            wait_for("the silent drive", lambda: f" {library} " in pathlib.Path(
+                "/proc/self/mountinfo").read_text())
+        except AssertionError:
+            self.skipTest("a FUSE mount of the tests' own needs /dev/fuse and the right to mount")
+        steamapps = pathlib.Path(self.home, ".local", "share", "Steam", "steamapps")
+        steamapps.mkdir(parents=True)
+        (steamapps / "libraryfolders.vdf").write_text(f'"libraryfolders" {{ "1" {{ "path" "{library}" }} }}')
+        self.start()
+        wait_for("the search held by the drive", lambda: "held" in pathlib.Path(
+            LOGS, self.name + "-slowfs.log").read_text())
+        self.key(*["Tab"] * 7, "space")  # Exit
+        self.assertEqual(self.process.wait(10), 0)
+
+
 class Laptop(Native):
     """A laptop's screen, KDE's settings for a 14-point Nimbus Sans: the viewer cut down."""
     screen, look = "1366x768", "laptop-"
