@@ -1,5 +1,9 @@
 #include "launcherconfigs.h"
 
+#include "yamldocument.h"
+
+#include <QDir>
+
 #include <algorithm>
 #include <optional>
 #include <vector>
@@ -143,38 +147,31 @@ bool isNumber(const QByteArray &text)
            std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
 }
 
-qsizetype indentOf(const QByteArray &line)
+// `path` as the search takes it: cleaned, and only where it is absolute.
+QString hostPath(const QString &path)
 {
-    qsizetype n = 0;
-    while (n < line.size() && (line.at(n) == ' ' || line.at(n) == '\t'))
-        ++n;
-    return n;
+    return path.startsWith(QLatin1Char('/')) ? QDir::cleanPath(path) : QString();
 }
 
-// A plain YAML scalar as Lutris writes one: bare, 'single' or "double" quoted.
-QByteArray scalar(QByteArray text)
+// A leading "~" made `home`, as Python's os.path.expanduser does for Lutris.
+QString expandUser(const QString &path, const QString &home)
 {
-    text = text.trimmed();
-    if (text.startsWith('\'')) {
-        const qsizetype close = text.indexOf('\'', 1);
-        return close < 0 ? QByteArray() : text.mid(1, close - 1);
-    }
-    if (text.startsWith('"')) {
-        QByteArray value;
-        for (qsizetype i = 1; i < text.size(); ++i) {
-            if (text.at(i) == '"')
-                return value;
-            if (text.at(i) == '\\' && i + 1 < text.size())
-                ++i;
-            value += text.at(i);
-        }
-        return {};
-    }
-    const qsizetype comment = text.indexOf(" #");
-    if (comment >= 0)
-        text.truncate(comment);
-    text = text.trimmed();
-    return text == "~" || text == "null" ? QByteArray() : text;
+    if (path == QLatin1String("~") || path.startsWith(QLatin1String("~/")))
+        return home + path.mid(1);
+    return path;
+}
+
+// The folder that holds the `drive_c` that `exe` lies in, the innermost where
+// several do: Lutris walks up from the program to the first folder holding a
+// `drive_c`. The name matches in any letter case, since Lutris first corrects
+// the path's letter case to the disk's and Wine names the folder `drive_c`.
+QString prefixAboveDriveC(const QString &exe)
+{
+    const QStringList names = hostPath(exe).split(QLatin1Char('/'));
+    for (qsizetype i = names.size() - 2; i >= 1; --i)
+        if (names[i].compare(QLatin1String("drive_c"), Qt::CaseInsensitive) == 0)
+            return i == 1 ? QStringLiteral("/") : names.first(i).join(QLatin1Char('/'));
+    return {};
 }
 
 } // namespace
@@ -203,34 +200,27 @@ QStringList steamLibraryFolders(const QByteArray &vdf)
     return folders;
 }
 
-QString lutrisGamePrefix(const QByteArray &yaml, const QString &home)
+QString lutrisGamePrefix(const QByteArray &yaml, const QString &home, Reading *reading)
 {
-    bool inGame = false;
-    qsizetype childIndent = -1;
-    for (QByteArray line : yaml.split('\n')) {
-        if (line.endsWith('\r'))
-            line.chop(1);
-        const QByteArray content = line.trimmed();
-        if (content.isEmpty() || content.startsWith('#'))
-            continue;
-        const qsizetype indent = indentOf(line);
-        if (indent == 0) {
-            inGame = content == "game:" || content.startsWith("game: #");
-            childIndent = -1;
-            continue;
-        }
-        if (!inGame)
-            continue;
-        if (childIndent < 0)
-            childIndent = indent;
-        if (indent != childIndent || !content.startsWith("prefix:"))
-            continue;
-        const QString prefix = QString::fromUtf8(scalar(content.mid(7)));
-        if (prefix == QLatin1String("~") || prefix.startsWith(QLatin1String("~/")))
-            return home + prefix.mid(1);
-        return prefix;
-    }
-    return {};
+    const std::optional<YamlDocument> document = YamlDocument::parse(yaml, reading);
+    if (!document)
+        return {};
+    // A prefix named, even one that leads nowhere, is the one Lutris takes.
+    if (const QString prefix = document->text({"game", "prefix"}); !prefix.isEmpty())
+        return hostPath(expandUser(prefix, home));
+    return prefixAboveDriveC(expandUser(document->text({"game", "exe"}), home));
+}
+
+QString bottlesCustomPath(const QByteArray &yaml, Reading *reading)
+{
+    const std::optional<YamlDocument> document = YamlDocument::parse(yaml, reading);
+    return document ? hostPath(document->text({"custom_bottles_path"})) : QString();
+}
+
+QString bottlePlaceholderPath(const QByteArray &yaml, Reading *reading)
+{
+    const std::optional<YamlDocument> document = YamlDocument::parse(yaml, reading);
+    return document ? hostPath(document->text({"Path"})) : QString();
 }
 
 } // namespace platform::launchers
