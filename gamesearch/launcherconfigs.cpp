@@ -3,6 +3,9 @@
 #include "yamldocument.h"
 
 #include <QDir>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QJsonParseError>
 
 #include <algorithm>
 #include <optional>
@@ -147,6 +150,12 @@ bool isNumber(const QByteArray &text)
            std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
 }
 
+void tell(Reading *reading, Reading value)
+{
+    if (reading)
+        *reading = value;
+}
+
 // `path` as the search takes it: cleaned, and only where it is absolute.
 QString hostPath(const QString &path)
 {
@@ -174,12 +183,49 @@ QString prefixAboveDriveC(const QString &exe)
     return {};
 }
 
+std::optional<QJsonObject> jsonObject(const QByteArray &json, Reading *reading)
+{
+    QJsonParseError error;
+    const QJsonDocument document = QJsonDocument::fromJson(json, &error);
+    if (error.error != QJsonParseError::NoError) {
+        tell(reading, Reading::Malformed);
+        return std::nullopt;
+    }
+    tell(reading, Reading::Parsed);
+    return document.object(); // empty for anything else, as Heroic finds nothing there
+}
+
+// `path` with its first "~" made `home` wherever it stands, as Heroic does it
+// (String.replace): "/a~b" is "/a/home/ub" to Heroic, and the prefix is there.
+QString heroicExpand(QString path, const QString &home)
+{
+    if (const qsizetype tilde = path.indexOf(QLatin1Char('~')); tilde >= 0)
+        path.replace(tilde, 1, home);
+    return path;
+}
+
+// The folders to try for the Heroic prefix `prefix` of a game whose settings
+// are `settings`: Heroic runs Proton in the prefix's `pfx`, Wine in the prefix.
+QStringList heroicFolders(const QString &prefix, const QJsonObject &settings, const QString &home)
+{
+    const QString folder = hostPath(heroicExpand(prefix, home));
+    if (folder.isEmpty())
+        return {};
+    const QString pfx = QDir::cleanPath(folder + QLatin1String("/pfx"));
+    const QString wine = settings.value(QLatin1String("wineVersion"))
+                             .toObject()
+                             .value(QLatin1String("type"))
+                             .toString();
+    return wine == QLatin1String("proton") ? QStringList{pfx, folder} : QStringList{folder, pfx};
+}
+
 } // namespace
 
-QStringList steamLibraryFolders(const QByteArray &vdf)
+QStringList steamLibraryFolders(const QByteArray &vdf, Reading *reading)
 {
     QStringList folders;
     const auto entries = KeyValueReader(vdf).readAll();
+    tell(reading, entries ? Reading::Parsed : Reading::Malformed);
     if (!entries)
         return folders;
     for (const KeyValue &root : *entries) {
@@ -187,17 +233,28 @@ QStringList steamLibraryFolders(const QByteArray &vdf)
             continue;
         for (const KeyValue &library : root.children) {
             if (!library.block) {
-                if (isNumber(library.key) && !library.value.isEmpty())
-                    folders << QString::fromUtf8(library.value);
+                if (isNumber(library.key))
+                    folders << hostPath(QString::fromUtf8(library.value));
                 continue;
             }
             for (const KeyValue &field : library.children)
-                if (!field.block && field.key.compare("path", Qt::CaseInsensitive) == 0 &&
-                    !field.value.isEmpty())
-                    folders << QString::fromUtf8(field.value);
+                if (!field.block && field.key.compare("path", Qt::CaseInsensitive) == 0)
+                    folders << hostPath(QString::fromUtf8(field.value));
         }
     }
+    folders.removeAll(QString());
     return folders;
+}
+
+QStringList steamLibraries(const QString &installation, const QStringList &steamappsList,
+                           const QStringList &configList)
+{
+    QStringList libraries{QDir::cleanPath(installation)};
+    for (const QStringList *list : {&steamappsList, &configList})
+        for (const QString &library : *list)
+            if (!libraries.contains(library))
+                libraries << library;
+    return libraries;
 }
 
 QString lutrisGamePrefix(const QByteArray &yaml, const QString &home, Reading *reading)
@@ -221,6 +278,28 @@ QString bottlePlaceholderPath(const QByteArray &yaml, Reading *reading)
 {
     const std::optional<YamlDocument> document = YamlDocument::parse(yaml, reading);
     return document ? hostPath(document->text({"Path"})) : QString();
+}
+
+QStringList heroicGamePrefixes(const QByteArray &json, const QString &appName, const QString &home,
+                               Reading *reading)
+{
+    const std::optional<QJsonObject> root = jsonObject(json, reading);
+    if (!root)
+        return {};
+    const QJsonObject settings = root->value(appName).toObject();
+    return heroicFolders(settings.value(QLatin1String("winePrefix")).toString(), settings, home);
+}
+
+HeroicDefaults heroicDefaults(const QByteArray &json, const QString &home, Reading *reading)
+{
+    const std::optional<QJsonObject> root = jsonObject(json, reading);
+    if (!root)
+        return {};
+    const QJsonObject settings = root->value(QLatin1String("defaultSettings")).toObject();
+    // Heroic writes it into each new game's own prefix, whose "~" it then expands.
+    const QString folder = settings.value(QLatin1String("defaultWinePrefix")).toString();
+    return {heroicFolders(settings.value(QLatin1String("winePrefix")).toString(), settings, home),
+            hostPath(heroicExpand(folder, home))};
 }
 
 } // namespace platform::launchers

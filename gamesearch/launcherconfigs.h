@@ -19,11 +19,18 @@ enum class Reading {
     NoReader,  // libyaml could not be loaded, so that no YAML file can be read
 };
 
-// The library folders that a Steam `libraryfolders.vdf` lists, in its order;
-// empty when the text is not a well-formed list. Both the current form (a
-// block per library holding "path") and the older one ("1" "/path") count.
-// These are as written, the one exception to the rule above.
-QStringList steamLibraryFolders(const QByteArray &vdf);
+// The library folders that a Steam `steamapps/libraryfolders.vdf` or
+// `config/libraryfolders.vdf` lists, in its order; empty when the text is not
+// a well-formed list. Both the current form (a block per library
+// holding "path") and the older one ("1" "/path") count.
+QStringList steamLibraryFolders(const QByteArray &vdf, Reading *reading = nullptr);
+
+// The libraries of the Steam installation `installation` in the order they
+// are walked: the installation itself, always first, then those of
+// `steamappsList` and then of `configList` (the two files'
+// steamLibraryFolders), each once.
+QStringList steamLibraries(const QString &installation, const QStringList &steamappsList,
+                           const QStringList &configList);
 
 // The prefix of a Lutris game file (`games/*.yml`): the `prefix:` of its
 // `game:` section, else, as Lutris finds it, the folder that holds the
@@ -38,5 +45,25 @@ QString bottlesCustomPath(const QByteArray &yaml, Reading *reading = nullptr);
 // The `Path` of the `placeholder.yml` Bottles leaves in its bottles folder for
 // a bottle made elsewhere: the bottle's own folder, the prefix.
 QString bottlePlaceholderPath(const QByteArray &yaml, Reading *reading = nullptr);
+
+// The prefix a Heroic game file (`GamesConfig/<appName>.json`, the object
+// {"<appName>": {"winePrefix": ...}}) names, as the folders to try in order:
+// Heroic runs a game under Proton in the folder's `pfx`, under Wine in the
+// folder itself, so the one its `wineVersion` names comes first. Heroic
+// makes the first "~" of the path `home`, wherever it stands.
+QStringList heroicGamePrefixes(const QByteArray &json, const QString &appName, const QString &home,
+                               Reading *reading = nullptr);
+
+// What Heroic's `config.json` says under `defaultSettings`.
+struct HeroicDefaults {
+    // `winePrefix`, the prefix of every game whose own file names none, as
+    // the folders to try in order (as heroicGamePrefixes gives them).
+    QStringList prefixes;
+    // `defaultWinePrefix`, below which Heroic makes each new game's prefix,
+    // one folder per game (in older versions, also the shared prefix itself).
+    QString prefixesFolder;
+};
+HeroicDefaults heroicDefaults(const QByteArray &json, const QString &home,
+                              Reading *reading = nullptr);
 
 } // namespace platform::launchers

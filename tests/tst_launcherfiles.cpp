@@ -157,6 +157,102 @@ private slots:
                  path);
         QCOMPARE(reading, malformed ? Reading::Malformed : Reading::Parsed);
     }
+
+    // A game's file, GamesConfig/stray.json, and config.json's defaultSettings.
+    void heroic_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QByteArray>("file");
+        QTest::addColumn<QStringList>("prefixes");
+        QTest::addColumn<QString>("folder"); // config.json's only
+        QTest::addColumn<bool>("malformed");
+        const auto row = [](const char *name, const QByteArray &file, const QStringList &prefixes,
+                            const QString &folder = {}, bool malformed = false) {
+            QTest::newRow(name) << (file.contains("defaultSettings") ? "config.json" : "stray.json")
+                                << file << prefixes << folder << malformed;
+        };
+        const QString stray = "/home/u/Games/Heroic/Prefixes/default/Stray";
+        row("game under Proton",
+            R"({"stray": {"autoInstallDxvk": true, "winePrefix": "/home/u/Games/Heroic/Prefixes/)"
+            R"(default/Stray", "wineVersion": {"bin": "/x/proton", "name": "Proton - GE",)"
+            R"( "type": "proton"}}, "version": "v0", "explicit": true})",
+            {stray + "/pfx", stray});
+        row("game under Wine",
+            R"({"stray": {"winePrefix": "/mnt/disk2/stray/", "wineVersion": {"type": "wine"}}})",
+            {"/mnt/disk2/stray", "/mnt/disk2/stray/pfx"});
+        row("game below ~", R"({"stray": {"winePrefix": "~/Games/stray"}})",
+            {"/home/u/Games/stray", "/home/u/Games/stray/pfx"});
+        row("~ within the path", R"({"stray": {"winePrefix": "/mnt/a~b"}})",
+            {"/mnt/a/home/ub", "/mnt/a/home/ub/pfx"});
+        row("another game's file", R"({"other": {"winePrefix": "/mnt/other"}})", {});
+        row("game without a prefix", R"({"stray": {"wineVersion": {"type": "wine"}}})", {});
+        row("relative prefix", R"({"stray": {"winePrefix": "Games/stray"}})", {});
+        row("defaults",
+            R"({"defaultSettings": {"defaultWinePrefix": "~/games/heroic/prefixes/default",)"
+            R"( "winePrefix": "~/games/heroic/prefixes/default", "wineVersion": {"type":)"
+            R"( "proton"}}, "version": "v0"})",
+            {"/home/u/games/heroic/prefixes/default/pfx", "/home/u/games/heroic/prefixes/default"},
+            "/home/u/games/heroic/prefixes/default");
+        row("defaults without a prefix",
+            R"({"defaultSettings": {"defaultWinePrefix": "/mnt/Prefixes"}})", {}, "/mnt/Prefixes");
+        row("a list", R"([{"stray": {"winePrefix": "/mnt/x"}}])", {});
+        row("malformed", R"({"stray": {"winePrefix": "/mnt/x"})", {}, {}, true);
+        row("nested past any launcher", QByteArray(1 << 20, '['), {}, {}, true);
+    }
+    void heroic()
+    {
+        QFETCH(QString, kind);
+        QFETCH(QByteArray, file);
+        QFETCH(QStringList, prefixes);
+        QFETCH(QString, folder);
+        QFETCH(bool, malformed);
+        Reading reading = Reading::NoReader;
+        if (kind == "config.json") {
+            const HeroicDefaults defaults = heroicDefaults(file, Home, &reading);
+            QCOMPARE(defaults.prefixes, prefixes);
+            QCOMPARE(defaults.prefixesFolder, folder);
+        } else {
+            QCOMPARE(heroicGamePrefixes(file, "stray", Home, &reading), prefixes);
+        }
+        QCOMPARE(reading, malformed ? Reading::Malformed : Reading::Parsed);
+    }
+
+    void steam_data()
+    {
+        QTest::addColumn<QByteArray>("file");
+        QTest::addColumn<QStringList>("libraries");
+        QTest::addColumn<bool>("malformed");
+        QTest::newRow("current form")
+            << QByteArray("\"libraryfolders\"\n{\n\t\"contentstatsid\"\t\t\"-1\"\n\t\"0\"\n\t{\n"
+                          "\t\t\"path\"\t\t\"/home/u/.local/share/Steam\"\n\t\t\"apps\"\n\t\t{\n"
+                          "\t\t\t\"228980\"\t\t\"1\"\n\t\t}\n\t}\n\t\"1\"\n\t{\n\t\t\"path\"\t\t"
+                          "\"/mnt/games//SteamLibrary/\"\n\t}\n}\n")
+            << QStringList{"/home/u/.local/share/Steam", "/mnt/games/SteamLibrary"} << false;
+        QTest::newRow("older form, comments, conditions")
+            << QByteArray("// written by Steam\n\"LibraryFolders\" { \"TimeNextStatsReport\" \"1\""
+                          " \"1\" \"/mnt/a\" [$LINUX] \"2\" \"relative\" }")
+            << QStringList{"/mnt/a"} << false;
+        QTest::newRow("unclosed") << QByteArray("\"libraryfolders\" { \"1\" \"/mnt/a\"")
+                                  << QStringList{} << true;
+    }
+    void steam()
+    {
+        QFETCH(QByteArray, file);
+        QFETCH(QStringList, libraries);
+        QFETCH(bool, malformed);
+        Reading reading = Reading::NoReader;
+        QCOMPARE(steamLibraryFolders(file, &reading), libraries);
+        QCOMPARE(reading, malformed ? Reading::Malformed : Reading::Parsed);
+    }
+
+    // Both lists merged after the installation, each library once.
+    void steamLibrariesMerged()
+    {
+        QCOMPARE(steamLibraries("/home/u/.local/share/Steam/",
+                                {"/home/u/.local/share/Steam", "/mnt/a", "/mnt/b"},
+                                {"/mnt/c", "/mnt/a", "/home/u/.local/share/Steam"}),
+                 QStringList({"/home/u/.local/share/Steam", "/mnt/a", "/mnt/b", "/mnt/c"}));
+    }
 };
 
 QTEST_GUILESS_MAIN(TestLauncherFiles)
