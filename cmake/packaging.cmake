@@ -24,8 +24,10 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 # The libraries the program links decide the dependencies (dpkg-shlibdeps):
-# Qt's. GLib's GIO, which finds and starts the text editor for "Notepad", is
-# loaded only then, so dpkg-shlibdeps cannot see it: named here.
+# Qt's. GLib's GIO, which finds and starts the text editor for "Notepad", and
+# libyaml, which reads Lutris's and Bottles' files, are loaded only when
+# needed, so dpkg-shlibdeps cannot see them: named here (libyaml's symbols
+# file asks no minimum version of the functions the program calls).
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "libglib2.0-0 (>= 2.28.0)")
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "libglib2.0-0 (>= 2.28.0), libyaml-0-2")
 include(CPack)

@@ -1,5 +1,12 @@
 #include "launcherconfigs.h"
 
+#include "yamldocument.h"
+
+#include <QDir>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QJsonParseError>
+
 #include <algorithm>
 #include <optional>
 #include <vector>
@@ -143,46 +150,82 @@ bool isNumber(const QByteArray &text)
            std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
 }
 
-qsizetype indentOf(const QByteArray &line)
+void tell(Reading *reading, Reading value)
 {
-    qsizetype n = 0;
-    while (n < line.size() && (line.at(n) == ' ' || line.at(n) == '\t'))
-        ++n;
-    return n;
+    if (reading)
+        *reading = value;
 }
 
-// A plain YAML scalar as Lutris writes one: bare, 'single' or "double" quoted.
-QByteArray scalar(QByteArray text)
+// `path` as the search takes it: cleaned, and only where it is absolute.
+QString hostPath(const QString &path)
 {
-    text = text.trimmed();
-    if (text.startsWith('\'')) {
-        const qsizetype close = text.indexOf('\'', 1);
-        return close < 0 ? QByteArray() : text.mid(1, close - 1);
+    return path.startsWith(QLatin1Char('/')) ? QDir::cleanPath(path) : QString();
+}
+
+// A leading "~" made `home`, as Python's os.path.expanduser does for Lutris.
+QString expandUser(const QString &path, const QString &home)
+{
+    if (path == QLatin1String("~") || path.startsWith(QLatin1String("~/")))
+        return home + path.mid(1);
+    return path;
+}
+
+// The folder that holds the `drive_c` that `exe` lies in, the innermost where
+// several do: Lutris walks up from the program to the first folder holding a
+// `drive_c`. The name matches in any letter case, since Lutris first corrects
+// the path's letter case to the disk's and Wine names the folder `drive_c`.
+QString prefixAboveDriveC(const QString &exe)
+{
+    const QStringList names = hostPath(exe).split(QLatin1Char('/'));
+    for (qsizetype i = names.size() - 2; i >= 1; --i)
+        if (names[i].compare(QLatin1String("drive_c"), Qt::CaseInsensitive) == 0)
+            return i == 1 ? QStringLiteral("/") : names.first(i).join(QLatin1Char('/'));
+    return {};
+}
+
+std::optional<QJsonObject> jsonObject(const QByteArray &json, Reading *reading)
+{
+    QJsonParseError error;
+    const QJsonDocument document = QJsonDocument::fromJson(json, &error);
+    if (error.error != QJsonParseError::NoError) {
+        tell(reading, Reading::Malformed);
+        return std::nullopt;
     }
-    if (text.startsWith('"')) {
-        QByteArray value;
-        for (qsizetype i = 1; i < text.size(); ++i) {
-            if (text.at(i) == '"')
-                return value;
-            if (text.at(i) == '\\' && i + 1 < text.size())
-                ++i;
-            value += text.at(i);
-        }
+    tell(reading, Reading::Parsed);
+    return document.object(); // empty for anything else, as Heroic finds nothing there
+}
+
+// `path` with its first "~" made `home` wherever it stands, as Heroic does it
+// (String.replace): "/a~b" is "/a/home/ub" to Heroic, and the prefix is there.
+QString heroicExpand(QString path, const QString &home)
+{
+    if (const qsizetype tilde = path.indexOf(QLatin1Char('~')); tilde >= 0)
+        path.replace(tilde, 1, home);
+    return path;
+}
+
+// The folders to try for the Heroic prefix `prefix` of a game whose settings
+// are `settings`: Heroic runs Proton in the prefix's `pfx`, Wine in the prefix.
+QStringList heroicFolders(const QString &prefix, const QJsonObject &settings, const QString &home)
+{
+    const QString folder = hostPath(heroicExpand(prefix, home));
+    if (folder.isEmpty())
         return {};
-    }
-    const qsizetype comment = text.indexOf(" #");
-    if (comment >= 0)
-        text.truncate(comment);
-    text = text.trimmed();
-    return text == "~" || text == "null" ? QByteArray() : text;
+    const QString pfx = QDir::cleanPath(folder + QLatin1String("/pfx"));
+    const QString wine = settings.value(QLatin1String("wineVersion"))
+                             .toObject()
+                             .value(QLatin1String("type"))
+                             .toString();
+    return wine == QLatin1String("proton") ? QStringList{pfx, folder} : QStringList{folder, pfx};
 }
 
 } // namespace
 
-QStringList steamLibraryFolders(const QByteArray &vdf)
+QStringList steamLibraryFolders(const QByteArray &vdf, Reading *reading)
 {
     QStringList folders;
     const auto entries = KeyValueReader(vdf).readAll();
+    tell(reading, entries ? Reading::Parsed : Reading::Malformed);
     if (!entries)
         return folders;
     for (const KeyValue &root : *entries) {
@@ -190,47 +233,73 @@ QStringList steamLibraryFolders(const QByteArray &vdf)
             continue;
         for (const KeyValue &library : root.children) {
             if (!library.block) {
-                if (isNumber(library.key) && !library.value.isEmpty())
-                    folders << QString::fromUtf8(library.value);
+                if (isNumber(library.key))
+                    folders << hostPath(QString::fromUtf8(library.value));
                 continue;
             }
             for (const KeyValue &field : library.children)
-                if (!field.block && field.key.compare("path", Qt::CaseInsensitive) == 0 &&
-                    !field.value.isEmpty())
-                    folders << QString::fromUtf8(field.value);
+                if (!field.block && field.key.compare("path", Qt::CaseInsensitive) == 0)
+                    folders << hostPath(QString::fromUtf8(field.value));
         }
     }
+    folders.removeAll(QString());
     return folders;
 }
 
-QString lutrisGamePrefix(const QByteArray &yaml, const QString &home)
+QStringList steamLibraries(const QString &installation, const QStringList &steamappsList,
+                           const QStringList &configList)
 {
-    bool inGame = false;
-    qsizetype childIndent = -1;
-    for (QByteArray line : yaml.split('\n')) {
-        if (line.endsWith('\r'))
-            line.chop(1);
-        const QByteArray content = line.trimmed();
-        if (content.isEmpty() || content.startsWith('#'))
-            continue;
-        const qsizetype indent = indentOf(line);
-        if (indent == 0) {
-            inGame = content == "game:" || content.startsWith("game: #");
-            childIndent = -1;
-            continue;
-        }
-        if (!inGame)
-            continue;
-        if (childIndent < 0)
-            childIndent = indent;
-        if (indent != childIndent || !content.startsWith("prefix:"))
-            continue;
-        const QString prefix = QString::fromUtf8(scalar(content.mid(7)));
-        if (prefix == QLatin1String("~") || prefix.startsWith(QLatin1String("~/")))
-            return home + prefix.mid(1);
-        return prefix;
-    }
-    return {};
+    QStringList libraries{QDir::cleanPath(installation)};
+    for (const QStringList *list : {&steamappsList, &configList})
+        for (const QString &library : *list)
+            if (!libraries.contains(library))
+                libraries << library;
+    return libraries;
+}
+
+QString lutrisGamePrefix(const QByteArray &yaml, const QString &home, Reading *reading)
+{
+    const std::optional<YamlDocument> document = YamlDocument::parse(yaml, reading);
+    if (!document)
+        return {};
+    // A prefix named, even one that leads nowhere, is the one Lutris takes.
+    if (const QString prefix = document->text({"game", "prefix"}); !prefix.isEmpty())
+        return hostPath(expandUser(prefix, home));
+    return prefixAboveDriveC(expandUser(document->text({"game", "exe"}), home));
+}
+
+QString bottlesCustomPath(const QByteArray &yaml, Reading *reading)
+{
+    const std::optional<YamlDocument> document = YamlDocument::parse(yaml, reading);
+    return document ? hostPath(document->text({"custom_bottles_path"})) : QString();
+}
+
+QString bottlePlaceholderPath(const QByteArray &yaml, Reading *reading)
+{
+    const std::optional<YamlDocument> document = YamlDocument::parse(yaml, reading);
+    return document ? hostPath(document->text({"Path"})) : QString();
+}
+
+QStringList heroicGamePrefixes(const QByteArray &json, const QString &appName, const QString &home,
+                               Reading *reading)
+{
+    const std::optional<QJsonObject> root = jsonObject(json, reading);
+    if (!root)
+        return {};
+    const QJsonObject settings = root->value(appName).toObject();
+    return heroicFolders(settings.value(QLatin1String("winePrefix")).toString(), settings, home);
+}
+
+HeroicDefaults heroicDefaults(const QByteArray &json, const QString &home, Reading *reading)
+{
+    const std::optional<QJsonObject> root = jsonObject(json, reading);
+    if (!root)
+        return {};
+    const QJsonObject settings = root->value(QLatin1String("defaultSettings")).toObject();
+    // Heroic writes it into each new game's own prefix, whose "~" it then expands.
+    const QString folder = settings.value(QLatin1String("defaultWinePrefix")).toString();
+    return {heroicFolders(settings.value(QLatin1String("winePrefix")).toString(), settings, home),
+            hostPath(heroicExpand(folder, home))};
 }
 
 } // namespace platform::launchers

@@ -30,18 +30,19 @@ if(lintian)
 else()
     message(WARNING "lintian is missing (scripts/test installs it): the package goes unchecked by it")
 endif()
-# Depends names GIO, which "Notepad" loads, then what the program links: Qt.
+# Depends names GIO, which "Notepad" loads, and libyaml, which the game search
+# loads, then what the program links: Qt.
 run(dpkg-deb --field ${deb} Package Version Architecture Maintainer Section Depends Recommends)
 if(NOT output MATCHES "^Package: vantorel-renamer\nVersion: ${VERSION}\nArchitecture: .+\n\
 Maintainer: [^\n]+ <[^@>\n]+@[^>\n]+>\nSection: utils\nDepends: libglib2.0-0 [^\n]*, \
-([^\n]*, )?libc6 [^\n]*, libqt6widgets6 [^\n]*\n$")
+libyaml-0-2, ([^\n]*, )?libc6 [^\n]*, libqt6widgets6 [^\n]*\n$")
     message(FATAL_ERROR "Wrong control fields:\n${output}")
 endif()
 run(dpkg-deb --extract ${deb} ${root})
-# Start-up loads no GIO: the program loads it for Notepad only.
+# Start-up loads neither GIO nor libyaml: the program loads them when needed.
 run(objdump -p ${root}/usr/bin/vantorel-renamer)
-if(output MATCHES "NEEDED +libgio")
-    message(FATAL_ERROR "The program links GIO:\n${output}")
+if(output MATCHES "NEEDED +lib(gio|yaml)")
+    message(FATAL_ERROR "The program links GIO or libyaml:\n${output}")
 endif()
 
 file(GLOB pngs ${root}/usr/share/icons/hicolor/*/apps/*.png)
