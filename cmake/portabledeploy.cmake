@@ -4,6 +4,7 @@ cmake_minimum_required(VERSION 3.19)
 # that a desktop system may lack, and the licences; points each of them at its
 # libraries through its RUNPATH, and packs the folder as TARBALL.
 # Run with cmake -P.
+include(${CMAKE_CURRENT_LIST_DIR}/deployplugins.cmake)
 
 # What every desktop system has and the folder leaves to it, by library name:
 # the C library and GCC's runtime beside it (libstdc++ too: Debian 12's needs
@@ -47,19 +48,7 @@ file(COPY ${MENU_ENTRY} ${LICENSE} DESTINATION ${FOLDER})
 # Qt looks for its plugins beside the program through this file.
 file(WRITE ${FOLDER}/qt.conf "[Paths]\nPlugins = plugins\n")
 
-set(modules "")
-set(plugin_files "")
-list(LENGTH PLUGINS count)
-math(EXPR last "${count} - 1")
-foreach(i RANGE 0 ${last} 2)
-    math(EXPR j "${i} + 1")
-    list(GET PLUGINS ${i} subfolder)
-    list(GET PLUGINS ${j} plugin)
-    file(COPY ${plugin} DESTINATION ${FOLDER}/plugins/${subfolder})
-    get_filename_component(name ${plugin} NAME)
-    list(APPEND modules ${plugin})
-    list(APPEND plugin_files ${FOLDER}/plugins/${subfolder}/${name})
-endforeach()
+vr_copy_plugins(${FOLDER}/plugins "${PLUGINS}" modules plugin_files)
 
 # Everything the program and the plugins load, then what the system's own
 # libraries load in turn: that stays the system's as well, since a second,
