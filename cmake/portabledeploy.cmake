@@ -10,11 +10,11 @@ include(${CMAKE_CURRENT_LIST_DIR}/deployplugins.cmake)
 # the C library and GCC's runtime beside it (libstdc++ too: Debian 12's needs
 # glibc 2.36, the program and Qt need only GCC 12's, which Ubuntu 22.04 has);
 # OpenGL's dispatchers for X11 and EGL, which must be the system's to reach its
-# drivers (QtGui also links libOpenGL, which the program never calls and many
-# Debian and Ubuntu desktops lack: shipped, on the system's dispatcher); the X
-# client libraries; fontconfig and FreeType, which read the system's fonts and
-# font settings; GLib, whose GIO starts the desktop's text editor. Their own
-# dependencies are the system's too (below).
+# drivers (QtGui also links libOpenGL, which the program never calls and which
+# Debian and Ubuntu package apart, not on every desktop: shipped, on the
+# system's dispatcher); the X client libraries; fontconfig and FreeType, which
+# read the system's fonts and font settings; GLib, whose GIO starts the
+# desktop's text editor. Their own dependencies are the system's too (below).
 set(system_libraries
     "^ld-linux" "^lib(c|m|dl|pthread|rt|resolv|util|anl|mvec)\\.so\\."
     "^lib(stdc\\+\\+|gcc_s)\\.so\\."
