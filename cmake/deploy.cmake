@@ -2,24 +2,14 @@ cmake_minimum_required(VERSION 3.19)
 # Fills FOLDER with PROGRAM, the PLUGINS (pairs of subfolder and file), every
 # library they load that is found in SEARCH, and the LICENSES; strips the
 # programs and libraries, and packs the folder as ZIP. Run with cmake -P.
+include(${CMAKE_CURRENT_LIST_DIR}/deployplugins.cmake)
 file(REMOVE_RECURSE ${FOLDER})
 file(MAKE_DIRECTORY ${FOLDER})
 
 file(COPY ${PROGRAM} DESTINATION ${FOLDER})
 get_filename_component(name ${PROGRAM} NAME)
-set(binaries ${FOLDER}/${name})
-set(modules "")
-list(LENGTH PLUGINS count)
-math(EXPR last "${count} - 1")
-foreach(i RANGE 0 ${last} 2)
-    math(EXPR j "${i} + 1")
-    list(GET PLUGINS ${i} subfolder)
-    list(GET PLUGINS ${j} plugin)
-    file(COPY ${plugin} DESTINATION ${FOLDER}/${subfolder})
-    get_filename_component(name ${plugin} NAME)
-    list(APPEND modules ${plugin})
-    list(APPEND binaries ${FOLDER}/${subfolder}/${name})
-endforeach()
+vr_copy_plugins(${FOLDER} "${PLUGINS}" modules plugin_copies)
+set(binaries ${FOLDER}/${name} ${plugin_copies})
 
 # The libraries are what the program file and the plugins import, and what
 # those import in turn, found in SEARCH (the first folder that has one wins);

@@ -18,6 +18,12 @@ VR_E2E_PACKAGES=(python3 xvfb x11-utils xdotool imagemagick openbox fonts-urw-ba
 # What the Debian package is built with (dpkg-shlibdeps finds its
 # dependencies, and CPack needs file for that) and checked with.
 VR_PACKAGE_PACKAGES=(dpkg-dev file lintian)
+# What the portable Linux folder is made with (patchelf gives each library its
+# RUNPATH) and checked with: debootstrap makes the bare system it runs in, OCR
+# (tesseract) reads its window's texts back, GLib's gio starts its menu entry
+# as GNOME's menus do, desktop-file-validate checks that entry.
+VR_PORTABLE_PACKAGES=(patchelf debootstrap tesseract-ocr tesseract-ocr-eng libglib2.0-bin
+    desktop-file-utils)
 # Only some tests need these; without them those tests are skipped.
 # The FUSE drivers and their mkfs tools put the rename matrix on exFAT and FAT
 # as a game on a USB stick or an SD card meets them; libfuse 3 builds the

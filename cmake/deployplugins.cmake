@@ -1,0 +1,20 @@
+# Copies the PLUGINS of a deployment, pairs of subfolder and file, into those
+# subfolders of DESTINATION; sets FILES to the plugins as found and COPIES to
+# their copies. Included by the deployment scripts.
+function(vr_copy_plugins destination plugins files copies)
+    set(found "")
+    set(copied "")
+    list(LENGTH plugins count)
+    math(EXPR last "${count} - 1")
+    foreach(i RANGE 0 ${last} 2)
+        math(EXPR j "${i} + 1")
+        list(GET plugins ${i} subfolder)
+        list(GET plugins ${j} plugin)
+        file(COPY ${plugin} DESTINATION ${destination}/${subfolder})
+        get_filename_component(name ${plugin} NAME)
+        list(APPEND found ${plugin})
+        list(APPEND copied ${destination}/${subfolder}/${name})
+    endforeach()
+    set(${files} ${found} PARENT_SCOPE)
+    set(${copies} ${copied} PARENT_SCOPE)
+endfunction()
