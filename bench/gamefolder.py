@@ -128,14 +128,18 @@ def window_run(program, home):
     """Start to shown main window, Rename pressed at once (Tab six times, space),
     the copy renamed once the first message box shows."""
     t0 = time.monotonic()
+    log = open(home.root / "program.log", "wb")
     process = subprocess.Popen([program], env=home.env, cwd=home.home, start_new_session=True,
-                               stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+                               stdout=log, stderr=log)
     try:
         main = None
-        while not main and time.monotonic() - t0 < 60:
+        while not main and time.monotonic() - t0 < 60 and process.poll() is None:
             main = xdotool("search", "--onlyvisible", "--name", f"^{TITLE}$")
             time.sleep(0.005)
         shown = time.monotonic() - t0
+        if not main:
+            print(f"no window ({process.poll()}):", (home.root / "program.log").read_text()[-500:])
+            return float("inf"), "no window"
         run("xdotool", "windowfocus", "--sync", main[0])
         run("xdotool", "key", "--clearmodifiers", "--delay", "20", *["Tab"] * 6, "space")
         while time.monotonic() - t0 < 60:
@@ -246,7 +250,7 @@ def main():
     args.programs = [os.path.abspath(program) for program in args.programs]
     read_end, write_end = os.pipe()
     xvfb = subprocess.Popen(["Xvfb", "-displayfd", str(write_end), "-screen", "0", "1024x768x24",
-                             "-nolisten", "tcp"], pass_fds=(write_end,), stderr=subprocess.DEVNULL)
+                             "-nolisten", "tcp", "-noreset"], pass_fds=(write_end,), stderr=subprocess.DEVNULL)
     os.close(write_end)
     os.environ["DISPLAY"] = ":" + os.read(read_end, 64).decode().strip()
     os.environ["QT_QPA_PLATFORM"] = "xcb"

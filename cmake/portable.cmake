@@ -27,11 +27,15 @@ set(vr_plugins
     platforms ${vr_qt_plugins}/platforms/libqxcb.so
     platforminputcontexts ${vr_qt_plugins}/platforminputcontexts/libcomposeplatforminputcontextplugin.so
     platforminputcontexts ${vr_qt_plugins}/platforminputcontexts/libibusplatforminputcontextplugin.so)
+# Opened by the program itself when it first reads a Lutris or Bottles file:
+# libyaml, which no desktop is bound to have. (GIO, opened for the text
+# editor, is the system's, as its settings are.)
+find_library(VR_LIBYAML NAMES libyaml-0.so.2 REQUIRED)
 # Made anew at each build of the target: the libraries come from the system,
 # which apt may have upgraded since.
 add_custom_target(portable
     COMMAND ${CMAKE_COMMAND} -DBUILD=${CMAKE_BINARY_DIR} "-DPLUGINS=${vr_plugins}"
-        -DPROGRAM=${VR_PROGRAM} -DMENU_ENTRY=${PROJECT_SOURCE_DIR}/resources/portable/menu-entry
+        -DPROGRAM=${VR_PROGRAM} -DLOADED=${VR_LIBYAML} -DMENU_ENTRY=${PROJECT_SOURCE_DIR}/resources/portable/menu-entry
         -DLICENSE=${PROJECT_SOURCE_DIR}/LICENSE -DPATCHELF=${VR_PATCHELF}
         -DDPKG_QUERY=${VR_DPKG_QUERY} -DFOLDER=${VR_PORTABLE_FOLDER} -DTARBALL=${VR_PORTABLE_TARBALL}
         -P ${CMAKE_CURRENT_LIST_DIR}/portabledeploy.cmake

@@ -32,6 +32,7 @@ function(run)
     set(output "${output}" PARENT_SCOPE)
 endfunction()
 
+set(shipped "")
 set(stage ${FOLDER}-install)
 file(REMOVE_RECURSE ${FOLDER} ${stage} ${TARBALL})
 run(${CMAKE_COMMAND} --install ${BUILD} --prefix ${stage} --strip)
@@ -55,6 +56,15 @@ vr_copy_plugins(${FOLDER}/plugins "${PLUGINS}" modules plugin_files)
 # older copy in the folder would also be the one those libraries got.
 set(CMAKE_GET_RUNTIME_DEPENDENCIES_PLATFORM linux+elf)
 set(CMAKE_GET_RUNTIME_DEPENDENCIES_TOOL objdump)
+# The libraries the program opens itself when it needs them (LOADED, under
+# the names it opens them by), which no tool sees in its imports.
+foreach(path IN LISTS LOADED)
+    get_filename_component(name ${path} NAME)
+    file(REAL_PATH ${path} real)
+    file(COPY_FILE ${real} ${FOLDER}/lib/${name})
+    list(APPEND modules ${FOLDER}/lib/${name})
+    list(APPEND shipped ${real})
+endforeach()
 file(GET_RUNTIME_DEPENDENCIES EXECUTABLES ${FOLDER}/${PROGRAM} MODULES ${modules}
     RESOLVED_DEPENDENCIES_VAR loaded UNRESOLVED_DEPENDENCIES_VAR missing
     CONFLICTING_DEPENDENCIES_PREFIX conflicting)
@@ -92,7 +102,6 @@ foreach(path IN LISTS system system_loads)
     get_filename_component(name ${path} NAME)
     list(APPEND left_to_system ${name})
 endforeach()
-set(shipped "")
 foreach(path IN LISTS loaded)
     get_filename_component(name ${path} NAME)
     if(NOT name IN_LIST left_to_system)

@@ -18,7 +18,8 @@ QString pathInPrefix(const QString &prefix, const QString &windowsPath, bool *fo
 // The same below `folder` standing for the drive: "c:\a\b" is folder/a/b.
 QString pathInFolder(const QString &folder, const QString &windowsPath);
 
-// Why the search passed over a place it looked at.
+// Why the search passed over a place it looked at, or what came of a
+// launcher's file it read.
 enum class PassedOver {
     NotThere,
     NotPrefix,
@@ -32,6 +33,9 @@ enum class PassedOver {
     Outside,
     OtherFileSystem,
     TimedOut,
+    Malformed,
+    NoReader,
+    Read, // a launcher's file, read for the prefixes it names
 };
 QString passedOverText(PassedOver why);
 

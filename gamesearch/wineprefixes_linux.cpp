@@ -14,8 +14,10 @@
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
+#include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
+#include <functional>
 #include <optional>
 #include <set>
 #include <sys/stat.h>
@@ -401,13 +403,10 @@ public:
             lutris();
             break;
         case 3:
-            (void)(walk(home_ + "/.local/share/bottles/bottles") ||
-                   walk(home_ + "/.var/app/com.usebottles.bottles/data/bottles/bottles"));
+            bottles();
             break;
         case 4:
-            // Heroic keeps prefixes at any depth below its folder, for
-            // instance one folder per store.
-            walk(home_ + "/Games/Heroic/Prefixes", {}, HeroicDepth);
+            heroic();
             break;
         default:
             walk(home_ + "/.PlayOnLinux/wineprefix");
@@ -424,6 +423,9 @@ public:
 
 private:
     enum class Outcome { Found, Stop, Prefix, NotPrefix };
+    // What a folder's child that is no prefix may still lead to; true when
+    // the search is over.
+    using Orphans = std::function<bool(const QByteArray &child)>;
 
     // Where `path` leads, or nothing, said in the trail.
     std::optional<Place> placeAt(const QByteArray &path)
@@ -523,12 +525,13 @@ private:
     }
 
     // Each child of the folder `path` (with `below` added) as a prefix, and
-    // down to `depth` folders below it the children that are none; true when
+    // down to `depth` folders below it the children that are none, each of
+    // which `orphans` may also look into (Bottles' placeholders); true when
     // the search is over. The folder is entered only inside `scope` (the
     // home where not given), and what it holds only where it stays there.
     // The children are looked into all at once and taken in order.
     bool walk(const QByteArray &path, const Place *scope = nullptr, int depth = 1,
-              const QByteArray &below = {})
+              const QByteArray &below = {}, const Orphans &orphans = {})
     {
         const std::optional<Place> folder = enter(path, scope ? scope : &home_place_);
         if (!folder)
@@ -574,6 +577,8 @@ private:
             case Outcome::Prefix:
                 break;
             case Outcome::NotPrefix:
+                if (orphans && orphans(child))
+                    return true;
                 if (depth > 1 && walk(child, &bounds, depth - 1))
                     return true;
             }
@@ -607,6 +612,48 @@ private:
         return std::nullopt;
     }
 
+    // What a launcher's file names, once read: the trail says of each file
+    // read what came of it.
+    template <class Named> bool read(const QByteArray &file, Named &&named)
+    {
+        if (!log_.lookingAt(file))
+            return false;
+        const std::optional<QByteArray> text = config(file);
+        if (!text)
+            return false;
+        launchers::Reading reading = launchers::Reading::Parsed;
+        const bool names = named(*text, &reading);
+        log_.passedOver(file, reading == launchers::Reading::Malformed  ? PassedOver::Malformed
+                              : reading == launchers::Reading::NoReader ? PassedOver::NoReader
+                              : names                                   ? PassedOver::Read
+                                      : PassedOver::NamesNoPrefix);
+        return names;
+    }
+
+    // The prefixes a launcher's file names, in turn; true when the search is over.
+    bool tryNamed(const QStringList &prefixes)
+    {
+        for (const QString &prefix : prefixes) {
+            const Outcome outcome = tryPrefix(QFile::encodeName(prefix));
+            if (outcome == Outcome::Found || outcome == Outcome::Stop)
+                return true;
+        }
+        return false;
+    }
+
+    // The launcher's files in `folder` whose names end in one of `endings`.
+    QByteArrayList files(const QByteArray &folder, std::initializer_list<const char *> endings)
+    {
+        QByteArrayList found;
+        if (!log_.lookingAt(folder))
+            return found;
+        for (const Entry &entry : listing(folder).value_or(std::vector<Entry>()))
+            for (const char *ending : endings)
+                if (entry.name.endsWith(ending) && entry.name.size() > qsizetype(strlen(ending)))
+                    found << folder + '/' + entry.name;
+        return found;
+    }
+
     void steam()
     {
         for (const char *root : {"/.steam/steam", "/.local/share/Steam",
@@ -618,15 +665,21 @@ private:
                 return;
             if (!placeAt(installation))
                 continue;
-            // The installation's own library, then those it lists, which may
-            // be anywhere: another disk, a network share.
+            // The installation's own library, then those its two lists name,
+            // which may be anywhere: another disk, a network share.
             if (walkLibrary(installation, &home_place_))
                 return;
-            const std::optional<QByteArray> vdf =
-                config(installation + "/steamapps/libraryfolders.vdf");
-            for (const QString &library : launchers::steamLibraryFolders(vdf.value_or("")))
-                if (QDir::isAbsolutePath(library) &&
-                    walkLibrary(QFile::encodeName(QDir::cleanPath(library)), nullptr))
+            QStringList lists[2];
+            for (int i = 0; i < 2; ++i)
+                read(installation + (i == 0 ? "/steamapps" : "/config") + "/libraryfolders.vdf",
+                     [&](const QByteArray &text, launchers::Reading *reading) {
+                         lists[i] = launchers::steamLibraryFolders(text, reading);
+                         return !lists[i].isEmpty();
+                     });
+            const QStringList libraries =
+                launchers::steamLibraries(QFile::decodeName(installation), lists[0], lists[1]);
+            for (const QString &library : libraries.mid(1))
+                if (walkLibrary(QFile::encodeName(library), nullptr))
                     return;
         }
     }
@@ -637,33 +690,111 @@ private:
         return place && walk(library + "/steamapps/compatdata", &*place, 1, "/pfx");
     }
 
+    // A folder a launcher's file names, walked wherever it is, within itself.
+    bool walkNamed(const QByteArray &folder, int depth = 1, const Orphans &orphans = {})
+    {
+        if (!log_.lookingAt(folder))
+            return true;
+        const std::optional<Place> place = placeAt(folder);
+        return place && walk(folder, &*place, depth, {}, orphans);
+    }
+
     void lutris()
     {
         const QString home = QFile::decodeName(home_);
-        for (const char *configs : {"/.config/lutris/games", "/.local/share/lutris/games"}) {
-            const QByteArray folder = home_ + configs;
-            if (!log_.lookingAt(folder))
-                return;
-            for (const Entry &entry : listing(folder).value_or(std::vector<Entry>())) {
-                if (!entry.name.endsWith(".yml") && !entry.name.endsWith(".yaml"))
-                    continue;
-                const QByteArray file = folder + '/' + entry.name;
-                if (!log_.lookingAt(file))
-                    return;
-                const std::optional<QByteArray> text = config(file);
-                if (!text)
-                    continue;
-                const QString prefix = launchers::lutrisGamePrefix(*text, home);
-                if (prefix.isEmpty() || !QDir::isAbsolutePath(prefix)) {
-                    log_.passedOver(file, PassedOver::NamesNoPrefix);
-                    continue;
-                }
-                const Outcome outcome = tryPrefix(QFile::encodeName(QDir::cleanPath(prefix)));
-                if (outcome == Outcome::Found || outcome == Outcome::Stop)
+        for (const char *configs : {"/.config/lutris/games", "/.local/share/lutris/games",
+                                    "/.var/app/net.lutris.Lutris/config/lutris/games",
+                                    "/.var/app/net.lutris.Lutris/data/lutris/games"}) {
+            for (const QByteArray &file : files(home_ + configs, {".yml", ".yaml"})) {
+                QString prefix;
+                if (read(file,
+                         [&](const QByteArray &text, launchers::Reading *reading) {
+                             prefix = launchers::lutrisGamePrefix(text, home, reading);
+                             return !prefix.isEmpty();
+                         }) &&
+                    tryNamed({prefix}))
                     return;
             }
         }
         walk(home_ + "/Games");
+    }
+
+    // Bottles keeps its bottles in its own folder, or in the one its data.yml
+    // names instead; a bottle made elsewhere leaves a placeholder.yml there
+    // that names the bottle's folder, the prefix.
+    void bottles()
+    {
+        const Orphans placeholder = [this](const QByteArray &child) {
+            QString prefix;
+            if (!read(child + "/placeholder.yml",
+                      [&](const QByteArray &text, launchers::Reading *reading) {
+                          prefix = launchers::bottlePlaceholderPath(text, reading);
+                          return !prefix.isEmpty();
+                      }))
+                return false;
+            return tryNamed({prefix});
+        };
+        for (const char *base :
+             {"/.local/share/bottles", "/.var/app/com.usebottles.bottles/data/bottles"}) {
+            QString custom;
+            if (read(home_ + base + "/data.yml",
+                     [&](const QByteArray &text, launchers::Reading *reading) {
+                         custom = launchers::bottlesCustomPath(text, reading);
+                         return !custom.isEmpty();
+                     }) &&
+                walkNamed(QFile::encodeName(custom), 1, placeholder))
+                return;
+            if (walk(home_ + base + "/bottles", nullptr, 1, {}, placeholder))
+                return;
+        }
+    }
+
+    // Heroic names each game's prefix in the game's own file, and the default
+    // ones in config.json; its default prefixes folder comes last.
+    void heroic()
+    {
+        const QString home = QFile::decodeName(home_);
+        for (const char *configs :
+             {"/.config/heroic", "/.var/app/com.heroicgameslauncher.hgl/config/heroic"}) {
+            const QByteArray folder = home_ + configs;
+            for (const QByteArray &file : files(folder + "/GamesConfig", {".json"})) {
+                const QString game =
+                    QFile::decodeName(file.mid(file.lastIndexOf('/') + 1).chopped(5));
+                QStringList prefixes;
+                if (read(file,
+                         [&](const QByteArray &text, launchers::Reading *reading) {
+                             prefixes = launchers::heroicGamePrefixes(text, game, home, reading);
+                             return !prefixes.isEmpty();
+                         }) &&
+                    tryNamed(prefixes))
+                    return;
+            }
+            launchers::HeroicDefaults defaults;
+            read(folder + "/config.json", [&](const QByteArray &text, launchers::Reading *reading) {
+                defaults = launchers::heroicDefaults(text, home, reading);
+                return !defaults.prefixes.isEmpty() || !defaults.prefixesFolder.isEmpty();
+            });
+            if (tryNamed(defaults.prefixes))
+                return;
+            if (defaults.prefixesFolder.isEmpty())
+                continue;
+            // Older versions keep one prefix there for every game.
+            const QByteArray prefixes = QFile::encodeName(defaults.prefixesFolder);
+            switch (tryPrefix(prefixes)) {
+            case Outcome::Found:
+            case Outcome::Stop:
+                return;
+            case Outcome::NotPrefix:
+                if (walkNamed(prefixes, HeroicDepth))
+                    return;
+                break;
+            case Outcome::Prefix:
+                break;
+            }
+        }
+        // Heroic keeps prefixes at any depth below its folder, for instance
+        // one folder per store.
+        walk(home_ + "/Games/Heroic/Prefixes", {}, HeroicDepth);
     }
 
     using FolderId = std::pair<dev_t, ino_t>;
@@ -719,6 +850,12 @@ QString passedOverText(PassedOver why)
         return QStringLiteral("on another file system");
     case PassedOver::TimedOut:
         return QStringLiteral("timed out");
+    case PassedOver::Malformed:
+        return QStringLiteral("does not parse");
+    case PassedOver::NoReader:
+        return QStringLiteral("not read: no YAML reader (libyaml) on this system");
+    case PassedOver::Read:
+        return QStringLiteral("read");
     }
     return {};
 }

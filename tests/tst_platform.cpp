@@ -180,6 +180,48 @@ private slots:
         row("lutris before bottles", {game(".local/share/" + bottles), game("Games/vantorel")},
             "Games/vantorel");
         row("bottles in a sandbox", {game(sandbox + bottles), game(pol)}, sandbox + bottles);
+        // The launchers' own files, as their writers write them.
+        const QString lutris = ".config/lutris/games/vantorel.yml = game:\n";
+        row("lutris: the prefix above the exe's drive_c, a folded line",
+            {game("jeux/vantorel"), lutris +
+                                        "  exe: '@/jeux/vantorel/drive_c/Program Files/Quenmark"
+                                        "/Vantorel/\n    vantorel.exe'\n"},
+            "jeux/vantorel", {"@/.config/lutris/games/vantorel.yml: read"});
+        row("lutris in a sandbox, a doubled quote, escapes",
+            {"Tom Clancy's: old/drive_c/", game("Jo\u00e3o/Vantorel"),
+             ".var/app/net.lutris.Lutris/config/lutris/games/a.yml = game:\n  prefix: "
+             "'@/Tom Clancy''s: old'\n",
+             ".var/app/net.lutris.Lutris/data/lutris/games/b.yml = game:\n  prefix: "
+             "\"@/Jo\\xE3o/Vantorel\"\n"},
+            "Jo\u00e3o/Vantorel",
+            {"@/Tom Clancy's: old: no levels folder",
+             "@/.var/app/net.lutris.Lutris/data/lutris/games/b.yml: read"});
+        const QString data = ".local/share/bottles/";
+        row("bottles at a custom path, and a bottle made elsewhere",
+            {"media/Bottles/other/drive_c/", game("mnt/vantorel"), game(pol),
+             data + "data.yml = custom_bottles_path: @/media/Bottles\n",
+             "media/Bottles/vantorel/placeholder.yml = Path: @/mnt/vantorel\n"},
+            "mnt/vantorel",
+            {"@/" + data + "data.yml: read", "@/media/Bottles/other: no levels folder",
+             "@/media/Bottles/vantorel/placeholder.yml: read"});
+        const QString heroicFiles = ".var/app/com.heroicgameslauncher.hgl/config/heroic/";
+        row("heroic: a game's own file, then the defaults",
+            {game("stray"), game("games/heroic/prefixes/default/Vantorel"),
+             heroicFiles + "GamesConfig/a1.json = {\"a1\": {\"winePrefix\": \"@/stray\"}}",
+             heroicFiles + "config.json = {\"defaultSettings\": {\"defaultWinePrefix\": "
+                           "\"~/games/heroic/prefixes/default\"}}"},
+            "stray",
+            {"@/.config/heroic/GamesConfig: not there",
+             "@/" + heroicFiles + "GamesConfig/a1.json: read"});
+        row("heroic: the default prefixes folder its config.json names",
+            {game("games/heroic/prefixes/default/Vantorel"), game(pol),
+             ".config/heroic/config.json = {\"defaultSettings\": {\"defaultWinePrefix\": "
+             "\"~/games/heroic/prefixes/default\"}}"},
+            "games/heroic/prefixes/default/Vantorel",
+            {"@/games/heroic/prefixes/default: not a Wine prefix"});
+        row("steam's other library list",
+            {game(games), game(pol), steam + "/config/libraryfolders.vdf = " + vdf({"@/games"})},
+            games, {"@/" + libraries.chopped(3) + ": not there"});
         const QString heroic = "Games/Heroic/Prefixes/";
         row("heroic, deep, past a loop",
             {heroic + "default/loop -> @/" + heroic, heroic + "default/other/drive_c/",

@@ -76,9 +76,15 @@ class BareSystem(e2e.Native):
         """--version and --where answer; the menu entry names this folder's program."""
         version = f"Vantorel Renamer {os.environ['VR_VERSION']}\n"
         self.assertEqual(self.inside(os.environ["VR_PROGRAM"], "--version").stdout, version)
-        self.levels.mkdir(parents=True)
+        # The game in a prefix only a Lutris game file names: read with the
+        # folder's own libyaml, which the bare system lacks.
+        levels = pathlib.Path(self.home, "wine", "named by lutris", e2e.LEVELS)
+        levels.mkdir(parents=True)
+        games = pathlib.Path(self.home, ".config", "lutris", "games")
+        games.mkdir(parents=True)
+        (games / "vantorel.yml").write_text(f'game:\n  prefix: "{levels.parents[4]}"\n')
         where = self.inside(os.environ["VR_PROGRAM"], "--where")
-        self.assertEqual((where.returncode, where.stdout.splitlines()[0]), (0, str(self.levels)))
+        self.assertEqual((where.returncode, where.stdout.splitlines()[0]), (0, str(levels)))
 
         added = self.inside(str(self.folder / "menu-entry"), "add")
         self.assertEqual(added.returncode, 0, added.stderr)
