@@ -15,15 +15,28 @@
 namespace commandline {
 
 namespace {
-enum Status { Done = 0, Failed = 1, UsageError = 2 };
+// 3 and 4 are 0 and 1 where the output could not all be written.
+enum Status { Done = 0, Failed = 1, UsageError = 2, OutputLost = 3 };
+
+// Whether a line could not be written: a reader that went away, a full disk,
+// a closed stream. The command goes on as if it had been.
+bool outputLost = false;
 
 // In the locale's encoding, as Qt's own command-line messages; at once, so
 // that a script sees each rename as it is done.
 void print(FILE *stream, const QString &text)
 {
     const QByteArray bytes = text.toLocal8Bit();
-    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stream);
-    std::fflush(stream);
+    if (std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stream) != size_t(bytes.size()) ||
+        std::fflush(stream) != 0 || std::ferror(stream)) {
+        outputLost = outputLost || stream == stdout;
+        std::clearerr(stream);
+    }
+}
+
+int withOutput(int status)
+{
+    return outputLost && status < UsageError ? status + OutputLost : status;
 }
 
 // The program file's name, which starts every message on standard error.
@@ -47,12 +60,11 @@ const char *const WindowFlags[] = {"reverse", "widgetcount", "nograb", "dograb"}
 struct CommandLine;
 
 // A command is an option that does something without a window; another
-// command is one more row of the table below and its function. The first one
-// given runs; only help and version answer beside another.
+// command is one more row of the table below and its function. One is given
+// at a time: none is dropped for another.
 struct Command {
     QCommandLineOption option;
     int (*run)(const CommandLine &line);
-    bool answersAlone = false;
 };
 
 int help(const CommandLine &line);
@@ -79,13 +91,10 @@ struct CommandLine {
             .arg(endings(false), endings(true)),
         QStringLiteral("LIST")};
     const std::vector<Command> commands{
-        {{{QStringLiteral("h"), QStringLiteral("help")}, QStringLiteral("Shows this help.")},
-         help,
-         true},
+        {{{QStringLiteral("h"), QStringLiteral("help")}, QStringLiteral("Shows this help.")}, help},
         {{{QStringLiteral("v"), QStringLiteral("version")},
           QStringLiteral("Shows the program's name and version.")},
-         version,
-         true},
+         version},
         {{QStringLiteral("rename"),
           QStringLiteral("Renames the files of level FROM to level TO in the game's levels "
                          "folder, in turn and with the rules of the window's Rename button (an "
@@ -140,43 +149,72 @@ struct CommandLine {
         for (const Command &command : commands) {
             if (!parser.isSet(command.option))
                 continue;
-            if (!chosen)
-                chosen = &command;
-            else if (!chosen->answersAlone)
+            if (chosen)
                 return usageError(QStringLiteral("--%1 and --%2 do not go together")
                                       .arg(chosen->option.names().constLast(),
                                            command.option.names().constLast()));
+            chosen = &command;
         }
-        if (chosen)
-            return chosen->run(*this);
-        if (parser.isSet(files))
+        const bool renaming = chosen && chosen->run == rename;
+        if (parser.isSet(files) && !renaming)
             return usageError(QStringLiteral("--files goes with --rename"));
-        return usageError(QStringLiteral("unexpected argument \"%1\"")
-                              .arg(parser.positionalArguments().value(0)));
+        if (!parser.positionalArguments().isEmpty() && !renaming)
+            return usageError(
+                QStringLiteral("unexpected argument \"%1\"%2")
+                    .arg(parser.positionalArguments().value(0),
+                         chosen ? QString() : QStringLiteral(" (FROM TO go with --rename)")));
+        return chosen->run(*this);
     }
 };
 
 int help(const CommandLine &line)
 {
-    print(stdout, line.parser.helpText());
-    return Done;
+    // Qt's usage line suggests FROM TO without --rename; the synopsis is the
+    // parser's own rules, written out.
+    QString text = line.parser.helpText();
+    text = text.mid(text.indexOf(u'\n') + 1);
+    const QString program = programName;
+    print(stdout,
+          QStringLiteral(
+              "Usage: %1 [--rename FROM TO [--files LIST] | --where | --help | --version]\n")
+                  .arg(program) +
+              text +
+              QStringLiteral(
+                  "\nWhere --rename acts:\n"
+                  "  In the game's levels folder, as --where prints it: in $WINEPREFIX when it is\n"
+                  "  set, else in the first Wine prefix of ~/.wine, Steam's Proton, Lutris,\n"
+                  "  Bottles, Heroic or PlayOnLinux that holds the game. Where no prefix holds\n"
+                  "  it, in the current folder, and one line on standard error says so.\n"
+                  "\nExit status:\n"
+                  "  0  done: every rename succeeded (--where: the levels folder was found)\n"
+                  "  1  a rename failed, the others were still done (--where: not found)\n"
+                  "  2  a usage error, or no display for the window\n"
+                  "  3  as 0, but the output could not all be written (a closed pipe, a full\n"
+                  "     disk); every rename was still done\n"
+                  "  4  as 1, and the output could not all be written\n"
+                  "\nEnvironment:\n"
+                  "  WINEPREFIX  the Wine prefix that holds the game; only it is looked in\n"
+                  "  HOME        the home whose launchers' prefixes are looked in\n"));
+    return withOutput(Done);
 }
 
 int version(const CommandLine &)
 {
     print(stdout, windowing::applicationTitle() + u' ' +
                       windowing::versionNumber(windowing::ApplicationVersion) + u'\n');
-    return Done;
+    return withOutput(Done);
 }
 
 // A level number as the window's boxes take it, whatever it holds, but for
 // what the lines of the renames could not carry: a control character (a line
 // break would split them), or bytes that are no text in the locale (they stand
-// as replacement characters and would name another file).
+// as replacement characters and would name another file); and a path
+// separator, with which a number would name a file in another folder.
 bool takenAsNumber(const QString &number)
 {
     for (const QChar c : number)
-        if (c.category() == QChar::Other_Control || c == QChar::ReplacementCharacter)
+        if (c.category() == QChar::Other_Control || c == QChar::ReplacementCharacter || c == u'/' ||
+            c == QDir::separator())
             return false;
     return true;
 }
@@ -202,8 +240,8 @@ int rename(const CommandLine &line)
         return usageError(QStringLiteral("--rename takes two level numbers, FROM and TO"));
     for (const QString &number : numbers)
         if (!takenAsNumber(number))
-            return usageError(QStringLiteral("a level number holds a control character or bytes "
-                                             "that are no text"));
+            return usageError(QStringLiteral("a level number holds a path separator, a control "
+                                             "character or bytes that are no text"));
     const auto &kinds = renaming::LevelFileKinds;
     const bool listed = line.parser.isSet(line.files);
     bool picked[std::size(kinds)];
@@ -218,7 +256,14 @@ int rename(const CommandLine &line)
                                   .arg(name, endings(false)));
         picked[row] = true;
     }
-    renaming::enterLevelsFolder(platform::GameSearch::start()->wait());
+    const platform::GameFolder game = platform::GameSearch::start()->wait();
+    renaming::enterLevelsFolder(game);
+    // A script sees where the renames acted when the game was not found.
+    if (!game.found)
+        print(stderr, programName +
+                          QStringLiteral(": the game was not found (see --where); renaming in the "
+                                         "current folder, %1\n")
+                              .arg(QDir::toNativeSeparators(QDir::currentPath())));
     bool allDone = true;
     for (size_t row = 0; row < std::size(picked); ++row) {
         if (!picked[row])
@@ -230,7 +275,7 @@ int rename(const CommandLine &line)
         print(stdout, outcome.message + u'\n');
         allDone = allDone && outcome.code == platform::RenameOk;
     }
-    return allDone ? Done : Failed;
+    return withOutput(allDone ? Done : Failed);
 }
 
 int where(const CommandLine &)
@@ -239,7 +284,7 @@ int where(const CommandLine &)
     print(stdout, QDir::toNativeSeparators(game.levels) + u'\n');
     for (const QString &line : game.trail)
         print(stdout, line + u'\n');
-    return game.found ? Done : Failed;
+    return withOutput(game.found ? Done : Failed);
 }
 } // namespace
 
@@ -264,7 +309,7 @@ std::optional<int> run(int argc, char *argv[])
                                                    "for what runs without one.\n"));
         return UsageError;
     }
-    windowing::useStartingConsole();
+    outputLost = !windowing::useStartingConsole();
     QCoreApplication application(argc, argv);
     CommandLine line;
     if (!line.parser.parse(QCoreApplication::arguments()))

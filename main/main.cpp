@@ -1,4 +1,5 @@
 #include "commandline.h"
+#include "display.h"
 #include "gamesearch.h"
 #include "renamer.h"
 #include "services.h"
@@ -12,7 +13,9 @@ int main(int argc, char *argv[])
         return *status;
     // Looked for while Qt starts and the window shows, which does not wait.
     const auto search = platform::GameSearch::start();
+    windowing::beginOpeningDisplay(argv[0]);
     QApplication app(argc, argv);
+    windowing::endOpeningDisplay();
     QApplication::setQuitOnLastWindowClosed(false);
     windowing::useDialogFont();
     windowing::Single<Renamer>::show(search);

@@ -6,6 +6,7 @@
 
 #ifndef _WIN32
 #include <csignal>
+#include <unistd.h>
 #endif
 
 const QStringList level{"levl2131.DAT=D", "levl2131.HDR=H", "levl2131.INF=I", "levl2131.VER=V"};
@@ -16,87 +17,140 @@ class TestCommandLine : public QObject {
 private slots:
     void options_data()
     {
-        QTest::addColumn<QStringList>("arguments"); // none: the window, with no display
-        QTest::addColumn<QStringList>("before");    // "name=bytes" added, "-name" taken away
+        QTest::addColumn<QStringList>("arguments");   // none: the window, with no display
+        QTest::addColumn<QStringList>("before");      // "name=bytes" added, "-name" taken away
+        QTest::addColumn<QStringList>("environment"); // "NAME=value", "NAME=" to take it away
+        QTest::addColumn<QString>("output"); // standard output "closed", "full", its reader "gone"
         QTest::addColumn<int>("status");
-        QTest::addColumn<QString>("out"); // exactly, or its start up to "..."
+        QTest::addColumn<QString>("out");    // exactly, or its start up to "..."
+        QTest::addColumn<QString>("errors"); // exactly; none: one line to --help on status 2
         QTest::addColumn<QStringList>("after");
         const auto line = [](const char *ending, const char *outcome) {
             return QString("Rename levl2131.%1 to levl2001.%1 %2\n").arg(ending, outcome);
         };
-        const auto row = [&](const char *name, const QStringList &arguments, int status,
-                             const QString &out = {}, const QStringList &before = {},
-                             const QStringList &after = {}) {
-            QTest::newRow(name) << arguments << before << status << out
-                                << (after.isEmpty() ? level : after);
+        const QStringList renamed{"levl2001.DAT=D", "levl2001.HDR=H", "levl2001.VER=V",
+                                  "levl2131.INF=I"};
+        struct Row {
+            QStringList before = {}, environment = {};
+            QString output = {}, out = {}, errors = {};
+            QStringList after = level;
         };
-        row("help", {"--help"}, 0, "Usage: ...");
-        row("version", {"--version"}, 0, "Vantorel Renamer 1.0.0\n");
-        row("rename", {"--rename", "2131", "2001"}, 0,
-            line("DAT", "OK") + line("HDR", "OK") + line("VER", "OK"), {},
-            {"levl2001.DAT=D", "levl2001.HDR=H", "levl2001.VER=V", "levl2131.INF=I"});
+        const auto row = [&](const char *name, const QStringList &arguments, int status,
+                             const Row &more = {}) {
+            QTest::newRow(name) << arguments << more.before << more.environment << more.output
+                                << status << more.out << more.errors << more.after;
+        };
+        const QStringList rename{"--rename", "2131", "2001"};
+        row("help", {"--help"}, 0, {.out = "Usage: vantorel-renamer [--rename FROM TO ..."});
+        row("version", {"--version"}, 0, {.out = "Vantorel Renamer 1.0.0\n"});
+        row("rename", rename, 0,
+            {.out = line("DAT", "OK") + line("HDR", "OK") + line("VER", "OK"), .after = renamed});
         row("files in any case, renamed in the window's order",
             {"--rename", "2131", "2001", "--files", "inf,.dat"}, 0,
-            line("DAT", "OK") + line("INF", "OK"), {},
-            {"levl2001.DAT=D", "levl2001.INF=I", "levl2131.HDR=H", "levl2131.VER=V"});
-        row("a target in another case survives, a source is missing", {"--rename", "2131", "2001"},
-            1,
-            line("DAT", "OK") + line("HDR", "Failed - To file already exists") +
-                line("VER", "Failed - From file not found"),
-            {"levl2001.hdr=keep", "-levl2131.VER"},
-            {"levl2001.DAT=D", "levl2001.hdr=keep", "levl2131.HDR=H", "levl2131.INF=I"});
-        row("where", {"--where"}, 0, "@levels\n");
+            {.out = line("DAT", "OK") + line("INF", "OK"),
+             .after = {"levl2001.DAT=D", "levl2001.INF=I", "levl2131.HDR=H", "levl2131.VER=V"}});
+        row("a target in another case survives, a source is missing", rename, 1,
+            {.before = {"levl2001.hdr=keep", "-levl2131.VER"},
+             .out = line("DAT", "OK") + line("HDR", "Failed - To file already exists") +
+                    line("VER", "Failed - From file not found"),
+             .after = {"levl2001.DAT=D", "levl2001.hdr=keep", "levl2131.HDR=H", "levl2131.INF=I"}});
+        // Every rename runs whatever becomes of the output; the status says it was lost.
+        row("the output's reader gone", rename, 3, {.output = "gone", .after = renamed});
+        row("the output closed", rename, 3, {.output = "closed", .after = renamed});
+        row("the output's disk full", rename, 3, {.output = "full", .after = renamed});
+        row("where", {"--where"}, 0, {.out = "@levels\n"});
+        row("where, no game", {"--where"}, 1,
+            {.environment = {"WINEPREFIX=@home/none"},
+             .out = "@home/none/drive_c/Program Files/Quenmark/Vantorel/levels\n"
+                    "@home/none: not there\n"});
+        row("no game: renamed in the current folder, said on standard error", rename, 1,
+            {.environment = {"WINEPREFIX=@home/none"},
+             .out = line("DAT", "Failed - From file not found") + "...",
+             .errors = "vantorel-renamer: the game was not found (see --where); renaming in the "
+                       "current folder, @home/elsewhere\n"});
         row("unknown ending", {"--rename", "2131", "2001", "--files", "DAT,TXT"}, 2);
         row("line break in a number", {"--rename", "21\n31", "2001"}, 2);
+        row("a path in a number", {"--rename", "../x", "2001"}, 2);
         row("one number", {"--rename", "2131"}, 2);
+        row("numbers without --rename", {"2131", "2001"}, 2);
+        row("two commands", {"--version", "--where"}, 2);
         row("no display", {}, 2);
+        row("a display that is not there", {}, 2, {.environment = {"DISPLAY=:77"}});
+        row("an unknown platform", {}, 2, {.environment = {"QT_QPA_PLATFORM=bogus"}});
     }
     void options()
     {
         QFETCH(QStringList, arguments);
         QFETCH(QStringList, before);
+        QFETCH(QStringList, environment);
+        QFETCH(QString, output);
         QFETCH(int, status);
         QFETCH(QString, out);
+        QFETCH(QString, errors);
         QFETCH(QStringList, after);
         QTemporaryDir home;
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        QProcessEnvironment settings = QProcessEnvironment::systemEnvironment();
 #ifdef _WIN32
         // Under Wine in the test run's own prefix: the built-in folder itself.
-        if (arguments.isEmpty())
-            QSKIP("Windows always has its desktop");
+        if (arguments.isEmpty() || !output.isEmpty() || !environment.isEmpty())
+            QSKIP("Windows always has its desktop, its streams and its built-in folder");
         QDir levels("c:/Program Files/Quenmark/Vantorel/levels");
         QVERIFY(levels.removeRecursively());
 #else
         const QDir levels(home.filePath("game/drive_c/Program Files/Quenmark/Vantorel/levels"));
-        environment.insert("HOME", home.path());
-        environment.insert("WINEPREFIX", home.filePath("game"));
+        settings.insert("HOME", home.path());
+        settings.insert("WINEPREFIX", home.filePath("game"));
 #endif
         QVERIFY(QDir().mkpath(levels.path()) && QDir().mkpath(home.filePath("elsewhere")));
-        out.replace("@levels", QDir::toNativeSeparators(levels.path()));
+        for (QString *text : {&out, &errors})
+            text->replace("@levels", QDir::toNativeSeparators(levels.path()))
+                .replace("@home", home.path());
         for (const QString &file : level + before)
             QVERIFY(file.startsWith('-') ? QFile::remove(levels.filePath(file.mid(1)))
                                          : writeFile(levels.filePath(file.section('=', 0, 0)),
                                                      file.section('=', 1).toUtf8()));
         for (const char *name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
             if (arguments.isEmpty())
-                environment.remove(name);
+                settings.remove(name);
+        for (QString setting : environment) {
+            setting.replace("@home", home.path());
+            if (setting.endsWith('='))
+                settings.remove(setting.chopped(1));
+            else
+                settings.insert(setting.section('=', 0, 0), setting.section('=', 1));
+        }
         QProcess program;
-        program.setProcessEnvironment(environment);
+        program.setProcessEnvironment(settings);
         program.setWorkingDirectory(home.filePath("elsewhere"));
+#ifndef _WIN32
+        if (output == "full")
+            program.setStandardOutputFile("/dev/full");
+        else if (!output.isEmpty())
+            program.setChildProcessModifier([gone = output == "gone"] {
+                int ends[2];
+                if (gone && pipe(ends) == 0) // a reader that went before the first line
+                    close(ends[0]), dup2(ends[1], STDOUT_FILENO), close(ends[1]);
+                else
+                    close(STDOUT_FILENO);
+            });
+#endif
         program.start(PROGRAM, arguments);
         QVERIFY(program.waitForFinished(20000) || (program.kill(), false));
         // Lines end as the system's text files do.
-        const QString output = QString(program.readAllStandardOutput()).replace("\r\n", "\n");
-        const QString errors = QString(program.readAllStandardError()).replace("\r\n", "\n");
-        QCOMPARE(program.exitStatus(), QProcess::NormalExit);
+        const QString written = QString(program.readAllStandardOutput()).replace("\r\n", "\n");
+        const QString said = QString(program.readAllStandardError()).replace("\r\n", "\n");
+        QCOMPARE(program.exitStatus(), QProcess::NormalExit); // no abort, no signal
         QCOMPARE(program.exitCode(), status);
         if (out.endsWith("..."))
-            QVERIFY2(output.startsWith(out.chopped(3)), qPrintable(output));
+            QVERIFY2(written.startsWith(out.chopped(3)), qPrintable(written));
         else
-            QCOMPARE(output, out);
+            QCOMPARE(written, out);
         // A usage error is one line that points to --help; all else says nothing there.
-        QCOMPARE(errors.count('\n') == 1 && errors.contains("--help"), status == 2);
-        QCOMPARE(errors.isEmpty(), status != 2);
+        if (!errors.isEmpty())
+            QCOMPARE(said, errors);
+        else
+            QCOMPARE(said.count('\n') == 1 && said.contains("--help") ? 2 : said.size(),
+                     status == 2 ? 2 : 0);
         QStringList files;
         for (const QString &name : levels.entryList(QDir::Files, QDir::Name))
             files << name + "=" + readFile(levels.filePath(name));

@@ -2,11 +2,15 @@
 
 namespace windowing {
 
-// Lets the program, built as a windowed one, write to the console it was
-// started from: on Windows such a program has none of its own, so output
-// that no one redirected goes to the starting console, if there is one.
-// Elsewhere every program has its starter's streams and nothing changes.
-void useStartingConsole();
+// Readies the standard streams for a command. On Windows a windowed program
+// has no console of its own, so output that no one redirected goes to the
+// console it was started from, if there is one. Elsewhere a reader of the
+// output that goes away (a script's `| head`) ends nothing, as a write then
+// fails instead of killing the program; and a standard stream the starter
+// closed (`>&-`) is kept open on nowhere, so that no file the command opens
+// later takes its number and gets its lines. False when standard output was
+// closed: what is written there is lost.
+bool useStartingConsole();
 
 // Whether windows can be shown: on Linux the display server that Qt's
 // platform `platform` (as -platform or QT_QPA_PLATFORM name it, or null for

@@ -1,12 +1,31 @@
 #include "console.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <csignal>
 #include <cstdlib>
+#include <fcntl.h>
 #include <string_view>
+#include <unistd.h>
 
 namespace windowing {
 
-void useStartingConsole() {}
+bool useStartingConsole()
+{
+    std::signal(SIGPIPE, SIG_IGN);
+    bool outputOpen = true;
+    for (int stream = STDIN_FILENO; stream <= STDERR_FILENO; ++stream) {
+        if (fcntl(stream, F_GETFD) >= 0 || errno != EBADF)
+            continue;
+        outputOpen = outputOpen && stream != STDOUT_FILENO;
+        const int nowhere = open("/dev/null", stream == STDIN_FILENO ? O_RDONLY : O_WRONLY);
+        if (nowhere >= 0 && nowhere != stream) {
+            dup2(nowhere, stream);
+            close(nowhere);
+        }
+    }
+    return outputOpen;
+}
 
 // Qt takes the first platform of a ";" list that starts, each with its
 // options after a ":". X11 (xcb) and Wayland need a server named in the

@@ -32,16 +32,17 @@ bool redirected(FILE *stream)
 }
 } // namespace
 
-void useStartingConsole()
+bool useStartingConsole()
 {
     // Denied when the program has a console already (Wine gives one to a
     // windowed program that a console program starts).
     if (!AttachConsole(ATTACH_PARENT_PROCESS) && GetLastError() != ERROR_ACCESS_DENIED)
-        return;
+        return true;
     if (!redirected(stdout))
         std::freopen("CONOUT$", "w", stdout);
     if (!redirected(stderr))
         std::freopen("CONOUT$", "w", stderr);
+    return true;
 }
 
 bool canShowWindows(const char *)
