@@ -273,6 +273,7 @@ def main():
                     print(measure(program, home, args.runs), flush=True)
                 finally:
                     home.close()
+                    shutil.rmtree(home.root, ignore_errors=True)
             print(silent(program, args.slowfs, root, min(args.runs, 3)), flush=True)
             shutil.rmtree(os.path.join(root, "silent"), ignore_errors=True)
     finally:

@@ -36,6 +36,10 @@ struct Gio {
     decltype(&g_app_info_equal) equal;
     decltype(&g_desktop_app_info_get_type) desktopAppInfoType;
     decltype(&g_desktop_app_info_launch_uris_as_manager) launch;
+    decltype(&g_desktop_app_info_get_boolean) getBoolean;
+    decltype(&g_app_info_launch_uris_async) launchAsync;
+    decltype(&g_app_info_launch_uris_finish) launchFinish;
+    decltype(&g_error_free) freeError;
     decltype(&g_file_new_for_path) fileForPath;
     decltype(&g_file_get_uri) uri;
     decltype(&g_type_check_instance_is_a) isA;
@@ -63,6 +67,10 @@ const Gio *gio()
         resolve(gio.equal, "g_app_info_equal");
         resolve(gio.desktopAppInfoType, "g_desktop_app_info_get_type");
         resolve(gio.launch, "g_desktop_app_info_launch_uris_as_manager");
+        resolve(gio.getBoolean, "g_desktop_app_info_get_boolean");
+        resolve(gio.launchAsync, "g_app_info_launch_uris_async");
+        resolve(gio.launchFinish, "g_app_info_launch_uris_finish");
+        resolve(gio.freeError, "g_error_free");
         resolve(gio.fileForPath, "g_file_new_for_path");
         resolve(gio.uri, "g_file_get_uri");
         resolve(gio.isA, "g_type_check_instance_is_a");
@@ -141,9 +149,17 @@ public:
             if (next_ == applications_.size())
                 break;
             pid_ = 0;
-            if (!launch(*applications_[next_++]))
+            GAppInfo &application = *applications_[next_++];
+            if (activatedThroughBus(application)) {
+                // Its own service opens the file, if there is one: only the
+                // answer to that call tells.
+                GList uris = {uri_, nullptr, nullptr};
+                gio()->launchAsync(&application, &uris, nullptr, nullptr, opened, this);
+                return;
+            }
+            if (!launch(application))
                 continue;
-            // Started through D-Bus (no process of ours), or not to be watched.
+            // Not to be watched: counted as started.
             if (pid_ <= 0 || (pidfd_ = pidfdOpen(pid_)) < 0)
                 return deleteLater();
             started_.start();
@@ -168,6 +184,32 @@ public:
     }
 
 private:
+    // An application that a D-Bus service of its own starts (DBusActivatable),
+    // which GIO then asks to open the file without waiting for the answer.
+    static bool activatedThroughBus(GAppInfo &application)
+    {
+        auto *instance = reinterpret_cast<GTypeInstance *>(&application);
+        return gio()->isA(instance, gio()->desktopAppInfoType()) &&
+               gio()->getBoolean(reinterpret_cast<GDesktopAppInfo *>(&application),
+                                 "DBusActivatable");
+    }
+
+    // The answer to a D-Bus start, from GLib's loop: a service that is not
+    // there, or refuses, started no editor.
+    static void opened(GObject *application, GAsyncResult *result, gpointer self)
+    {
+        GError *error = nullptr;
+        const bool started =
+            gio()->launchFinish(reinterpret_cast<GAppInfo *>(application), result, &error);
+        if (error)
+            gio()->freeError(error);
+        auto *start = static_cast<EditorStart *>(self);
+        if (started)
+            start->deleteLater();
+        else
+            start->startNext();
+    }
+
     // The application on the file, its path one argument, never through a
     // shell; one marked Terminal=true in the user's terminal.
     bool launch(GAppInfo &application)

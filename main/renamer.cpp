@@ -414,9 +414,12 @@ void Renamer::on_Exit1_triggered()
 
 void Renamer::on_Notepad1_triggered()
 {
+    // Where no editor starts, the user can still open the log by hand.
     if (const platform::GameFolder *game = waitForGame())
-        platform::startTextEditor(game->log, [] {
-            windowing::messageBox(QStringLiteral("The text editor could not be started."));
+        platform::startTextEditor(game->log, [log = QDir::toNativeSeparators(game->log)] {
+            windowing::messageBox(
+                QStringLiteral("The text editor could not be started. The renames log is %1")
+                    .arg(log));
         });
 }
 

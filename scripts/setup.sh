@@ -27,10 +27,11 @@ VR_PORTABLE_PACKAGES=(patchelf debootstrap tesseract-ocr tesseract-ocr-eng libgl
 # Only some tests need these; without them those tests are skipped.
 # The FUSE drivers and their mkfs tools put the rename matrix on exFAT and FAT
 # as a game on a USB stick or an SD card meets them; libfuse 3 builds the
-# tests' own slow and silent disks for the game search.
+# tests' own slow and silent disks for the game search; a session bus of the
+# tests' own has an editor that D-Bus would start, and whose service is missing.
 VR_TEST_PACKAGES=(binutils-mingw-w64-i686 valgrind
     desktop-file-utils appstream "${VR_PACKAGE_PACKAGES[@]}"
-    exfat-fuse exfatprogs fusefat dosfstools fuse3 libfuse3-dev)
+    exfat-fuse exfatprogs fusefat dosfstools fuse3 libfuse3-dev dbus-daemon)
 
 vr_as_root() {
     if [ "$(id -u)" -eq 0 ]; then

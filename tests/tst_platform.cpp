@@ -145,6 +145,9 @@ private slots:
              steam + "/steamapps/compatdata/loop -> @/" + steam + "/steamapps",
              libraries + vdf({"@/self", "@/" + steam, "@/games", "@/lib", "@/games/"})},
             games, {"@/self: loop", "@/" + steam + ": already looked at"});
+        // One spelling of the folder, as the current directory spells it: links resolved.
+        row("a Steam home reached through its link",
+            {".steam/steam -> @/" + steam, game(steam + proton)}, steam + proton);
         row("older list",
             {game(games),
              libraries + R"("LibraryFolders" { "ContentStatsID" "-1" "1" "@/games" })"},

@@ -204,6 +204,26 @@ private slots:
         QVERIFY(!Single<Renames>::isLoaded());
     }
 
+    // A path longer than the box shows its end, the file's name, as the viewer
+    // opens and whenever the box is left; while edited, where the user is.
+    void pathBoxShowsTheFileName()
+    {
+        const QString log = path(QByteArray(300, 'x') + "/Renames.txt");
+        Single<Renames>::show(log);
+        QVERIFY(QTest::qWaitForWindowActive(&Single<Renames>::get()));
+        QLineEdit *box = pathBox();
+        const auto fileNameShown = [&] {
+            const QRect cursor = box->inputMethodQuery(Qt::ImCursorRectangle).toRect();
+            return box->rect().contains(cursor.topLeft()) && box->cursorPosition() == log.size();
+        };
+        QVERIFY(fileNameShown());
+        box->setFocus();
+        QTest::keyClick(box, Qt::Key_Home);
+        QCOMPARE(box->cursorPosition(), 0);
+        child<QPushButton>("OKButton")->setFocus();
+        QVERIFY(fileNameShown());
+    }
+
     // A screen reader hears of the focus only where the user can act: not on a
     // disabled calendar's days, which report their day as focused at every load,
     // nor in a viewer a Rename loaded hidden. (Qt passes such reports on only

@@ -101,7 +101,9 @@ Renames::Renames(const QString &defaultLogPath, QWidget *parent)
     form->place(*Text2, QRect(120, 7560, 6735, 285));
     Text2->setAccessibleName(QStringLiteral("Log file path"));
     Text2->setMaxLength(std::numeric_limits<int>::max());
-    Text2->setCursorPosition(0);
+    // A path longer than the box shows its end, the file's name, whenever it
+    // is not being edited.
+    Text2->installEventFilter(this);
 
     Command1 =
         makeButton(*form, "Command1", QStringLiteral("Browse..."), QRect(2880, 7080, 1215, 375));
@@ -111,6 +113,13 @@ Renames::Renames(const QString &defaultLogPath, QWidget *parent)
     connect(Command1, &QPushButton::clicked, this, &Renames::on_Command1_clicked);
 
     OKButton->setFocus();
+}
+
+bool Renames::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == Text2 && event->type() == QEvent::FocusOut)
+        Text2->end(false);
+    return QWidget::eventFilter(watched, event);
 }
 
 void Renames::onLoad()
