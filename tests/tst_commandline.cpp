@@ -41,7 +41,7 @@ private slots:
                                 << status << more.out << more.errors << more.after;
         };
         const QStringList rename{"--rename", "2131", "2001"};
-        row("help", {"--help"}, 0, {.out = "Usage: vantorel-renamer [--rename FROM TO ..."});
+        row("help", {"--help"}, 0, {.out = "Usage: @program [--rename FROM TO ..."});
         row("version", {"--version"}, 0, {.out = "Vantorel Renamer 1.0.0\n"});
         row("rename", rename, 0,
             {.out = line("DAT", "OK") + line("HDR", "OK") + line("VER", "OK"), .after = renamed});
@@ -104,7 +104,8 @@ private slots:
         QVERIFY(QDir().mkpath(levels.path()) && QDir().mkpath(home.filePath("elsewhere")));
         for (QString *text : {&out, &errors})
             text->replace("@levels", QDir::toNativeSeparators(levels.path()))
-                .replace("@home", home.path());
+                .replace("@home", home.path())
+                .replace("@program", QFileInfo(PROGRAM).completeBaseName());
         for (const QString &file : level + before)
             QVERIFY(file.startsWith('-') ? QFile::remove(levels.filePath(file.mid(1)))
                                          : writeFile(levels.filePath(file.section('=', 0, 0)),
