@@ -48,6 +48,12 @@ inline constexpr std::chrono::milliseconds StallLimit = std::chrono::seconds(20)
 GameFolder findGame(const QString &home, const QString &winePrefix,
                     std::chrono::milliseconds stallLimit = StallLimit);
 
+// Makes the game's levels folder, as the search answered it, the current one,
+// where the level file names resolve. A levels folder that was not found is
+// no error, and is not asked for (its file system may be the one that did not
+// answer): the renames then act where the program was started.
+void enterLevelsFolder(const GameFolder &game);
+
 // What findGame answers when it finds nothing, without asking any file system:
 // the paths the game would have in the default prefix, as written.
 GameFolder gameNotFound(const QString &home, const QString &winePrefix);

@@ -1,6 +1,7 @@
 #include "gamesearch.h"
 
 #include <QDataStream>
+#include <QDir>
 #include <QIODevice>
 #include <QTimer>
 
@@ -40,6 +41,12 @@ void GameSearch::deliver(GameFolder game)
     delete notifier_;
     for (const auto &answered : std::exchange(waiting_, {}))
         answered();
+}
+
+void enterLevelsFolder(const GameFolder &game)
+{
+    if (game.found)
+        QDir::setCurrent(game.levels);
 }
 
 // A version and the fields in order; a field added later goes at the end.

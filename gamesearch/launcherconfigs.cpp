@@ -1,5 +1,6 @@
 #include "launcherconfigs.h"
 
+#include "samename.h"
 #include "yamldocument.h"
 
 #include <QDir>
@@ -178,7 +179,7 @@ QString prefixAboveDriveC(const QString &exe)
 {
     const QStringList names = hostPath(exe).split(QLatin1Char('/'));
     for (qsizetype i = names.size() - 2; i >= 1; --i)
-        if (names[i].compare(QLatin1String("drive_c"), Qt::CaseInsensitive) == 0)
+        if (sameNameIgnoringCase(names[i], u"drive_c"))
             return i == 1 ? QStringLiteral("/") : names.first(i).join(QLatin1Char('/'));
     return {};
 }

@@ -2,6 +2,7 @@
 
 #include "asker.h"
 #include "launcherconfigs.h"
+#include "samename.h"
 
 #include <QByteArrayList>
 #include <QDir>
@@ -40,29 +41,10 @@ bool isFolder(const QByteArray &path, struct stat *st = nullptr)
     return stat(path.constData(), &s) == 0 && S_ISDIR(s.st_mode);
 }
 
-// A name of a Windows path, in the two forms the look-up compares.
+// A name of a Windows path, as the file system spells it.
 struct Name {
-    QString text;
     QByteArray bytes;
 };
-
-// Equal regardless of letter case, as Wine compares names. Letters of plain
-// ASCII compare byte by byte; from the first other character on, Unicode's
-// rules decide.
-bool sameIgnoringCase(const char *entry, const Name &name)
-{
-    const char *a = entry;
-    const char *b = name.bytes.constData();
-    for (; *a && *b; ++a, ++b) {
-        const unsigned char x = *a, y = *b;
-        if ((x | y) & 0x80)
-            return name.text.compare(QFile::decodeName(entry), Qt::CaseInsensitive) == 0;
-        const unsigned char lower = x | 0x20;
-        if (x != y && (lower != (y | 0x20) || lower < 'a' || lower > 'z'))
-            return false;
-    }
-    return *a == *b;
-}
 
 // A folder held while a path is walked down, so that each step costs one
 // look-up and no look-up of the path above it. Held by path only: a folder
@@ -108,7 +90,8 @@ public:
             for (ssize_t at = 0; at < size;) {
                 const auto *entry = reinterpret_cast<const dirent64 *>(buffer + at);
                 at += entry->d_reclen;
-                if (!sameIgnoringCase(entry->d_name, name))
+                if (!sameNameIgnoringCase(QByteArrayView(entry->d_name),
+                                          QByteArrayView(name.bytes)))
                     continue;
                 const QByteArray candidate(entry->d_name);
                 if (!found || candidate < *found)
@@ -130,11 +113,10 @@ struct WindowsPath {
     {
         const QStringList texts = path.mid(3).split(QLatin1Char('\\'), Qt::SkipEmptyParts);
         for (const QString &text : texts)
-            names.push_back({text, QFile::encodeName(text)});
-        if (!texts.isEmpty() &&
-            texts[0].compare(QLatin1String("Program Files"), Qt::CaseInsensitive) == 0) {
+            names.push_back({QFile::encodeName(text)});
+        if (!texts.isEmpty() && sameNameIgnoringCase(texts[0], u"Program Files")) {
             const QString x86 = QStringLiteral("Program Files (x86)");
-            otherFirst = Name{x86, QFile::encodeName(x86)};
+            otherFirst = Name{QFile::encodeName(x86)};
         }
     }
     std::vector<Name> names;

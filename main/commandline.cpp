@@ -257,7 +257,7 @@ int rename(const CommandLine &line)
         picked[row] = true;
     }
     const platform::GameFolder game = platform::GameSearch::start()->wait();
-    renaming::enterLevelsFolder(game);
+    platform::enterLevelsFolder(game);
     // A script sees where the renames acted when the game was not found.
     if (!game.found)
         print(stderr, programName +

@@ -292,7 +292,7 @@ void Renamer::enterGameFolder()
 {
     if (std::exchange(enteredGameFolder, true))
         return;
-    renaming::enterLevelsFolder(*search->answer());
+    platform::enterLevelsFolder(*search->answer());
     showFolder(QDir::currentPath());
 }
 

@@ -1,6 +1,7 @@
 #include "caserename.h"
 
 #include "rename_p.h"
+#include "samename.h"
 
 #include <QFile>
 #include <QString>
@@ -26,14 +27,14 @@ fs::path folderOf(const fs::path &name)
 std::vector<std::string> caseVariants(const fs::path &folder, const fs::path &name)
 {
     std::vector<std::string> variants;
-    const QString wanted = QFile::decodeName(QByteArray::fromStdString(name.native()));
+    const QByteArrayView wanted(name.native());
     if (wanted.isEmpty())
         return variants;
     DIR *dir = opendir(folder.c_str());
     if (!dir)
         return variants;
     while (const dirent *entry = readdir(dir))
-        if (wanted.compare(QFile::decodeName(entry->d_name), Qt::CaseInsensitive) == 0)
+        if (sameNameIgnoringCase(wanted, QByteArrayView(entry->d_name)))
             variants.emplace_back(entry->d_name);
     closedir(dir);
     return variants;

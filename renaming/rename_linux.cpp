@@ -1,4 +1,5 @@
 #include "rename_p.h"
+#include "samename.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -42,19 +43,14 @@ std::string nameOf(const char *name)
     return slash ? slash + 1 : name;
 }
 
-bool equalIgnoringCase(const std::string &a, const std::string &b)
-{
-    const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; };
-    return std::ranges::equal(a, b, {}, lower, lower);
-}
-
 // Whether `to` finds the entry `from` names under another letter case, as on
 // a file system that ignores case: something answers to `to`, yet no entry in
 // the folder is spelled `to`.
 bool isOtherSpellingOf(const char *from, const char *to)
 {
     const std::string folder = folderOf(to), name = nameOf(to);
-    if (folderOf(from) != folder || nameOf(from) == name || !equalIgnoringCase(nameOf(from), name))
+    if (folderOf(from) != folder || nameOf(from) == name ||
+        !sameNameIgnoringCase(QByteArrayView(nameOf(from)), QByteArrayView(name)))
         return false;
     DIR *dir = opendir(folder.c_str());
     if (!dir)

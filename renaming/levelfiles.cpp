@@ -2,15 +2,7 @@
 
 #include "caserename.h"
 
-#include <QDir>
-
 namespace renaming {
-
-void enterLevelsFolder(const platform::GameFolder &game)
-{
-    if (game.found)
-        QDir::setCurrent(game.levels);
-}
 
 QString levelFileName(const QString &number, const QString &extension)
 {

@@ -1,6 +1,5 @@
 #pragma once
 
-#include "builtinpaths.h"
 #include "rename.h"
 
 #include <QString>
@@ -15,12 +14,6 @@ struct LevelFileKind {
 };
 inline constexpr LevelFileKind LevelFileKinds[] = {
     {u".DAT", true}, {u".HDR", true}, {u".VER", true}, {u".INF", false}};
-
-// Makes the game's levels folder, as the search for it answered, the current
-// one, where the level file names resolve. A levels folder that was not found
-// is no error, and is not asked for (its file system may be the one that did
-// not answer): the renames then act where the program was started.
-void enterLevelsFolder(const platform::GameFolder &game);
 
 // "levl" + number + extension, exactly as typed: no trimming, no padding, no
 // check. The name carries no folder, so it resolves against the current one.
