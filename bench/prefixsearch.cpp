@@ -33,11 +33,11 @@ int main(int argc, char *argv[])
     std::vector<double> ours, baseline;
     for (int i = 0; i < runs; ++i) {
         double t0 = bench::nowMs();
-        const QString found = platform::findGame(home.path(), QString()).prefix;
+        const QString found = gamesearch::findGame(home.path(), QString()).prefix;
         ours.push_back(bench::nowMs() - t0);
         t0 = bench::nowMs();
         bool there = false;
-        platform::pathInPrefix(prefix, levelsFolder, &there);
+        gamesearch::pathInPrefix(prefix, levelsFolder, &there);
         baseline.push_back(bench::nowMs() - t0);
         if (found != prefix || !there) {
             std::fprintf(stderr, "the search found \"%s\", not \"%s\"\n", qPrintable(found),

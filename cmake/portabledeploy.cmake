@@ -58,14 +58,15 @@ set(CMAKE_GET_RUNTIME_DEPENDENCIES_PLATFORM linux+elf)
 set(CMAKE_GET_RUNTIME_DEPENDENCIES_TOOL objdump)
 # The libraries the program opens itself when it needs them (LOADED, under
 # the names it opens them by), which no tool sees in its imports.
+set(opened "")
 foreach(path IN LISTS LOADED)
     get_filename_component(name ${path} NAME)
     file(REAL_PATH ${path} real)
     file(COPY_FILE ${real} ${FOLDER}/lib/${name})
-    list(APPEND modules ${FOLDER}/lib/${name})
+    list(APPEND opened ${FOLDER}/lib/${name})
     list(APPEND shipped ${real})
 endforeach()
-file(GET_RUNTIME_DEPENDENCIES EXECUTABLES ${FOLDER}/${PROGRAM} MODULES ${modules}
+file(GET_RUNTIME_DEPENDENCIES EXECUTABLES ${FOLDER}/${PROGRAM} MODULES ${modules} ${opened}
     RESOLVED_DEPENDENCIES_VAR loaded UNRESOLVED_DEPENDENCIES_VAR missing
     CONFLICTING_DEPENDENCIES_PREFIX conflicting)
 if(missing)

@@ -4,7 +4,7 @@
 #include <QStringList>
 #include <functional>
 
-namespace platform {
+namespace desktop {
 
 // Starts the system's text editor on `path`, which need not exist yet, in a
 // window of its own, without waiting for it. Calls `failed` when no editor
@@ -19,4 +19,4 @@ using ProgramStarter = std::function<bool(const QString &program, const QStringL
 ProgramStarter setProgramStarter(ProgramStarter starter);
 #endif
 
-} // namespace platform
+} // namespace desktop

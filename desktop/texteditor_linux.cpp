@@ -19,7 +19,7 @@
 #include <gio/gdesktopappinfo.h>
 #pragma pop_macro("signals")
 
-namespace platform {
+namespace desktop {
 
 namespace {
 // A launcher that fails this soon after it started (no display, a sandbox
@@ -246,4 +246,4 @@ void startTextEditor(const QString &path, std::function<void()> failed)
     (new EditorStart(path, std::move(failed)))->startNext();
 }
 
-} // namespace platform
+} // namespace desktop

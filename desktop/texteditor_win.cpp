@@ -5,7 +5,7 @@
 #include <QStringList>
 #include <utility>
 
-namespace platform {
+namespace desktop {
 
 namespace {
 bool startDetached(const QString &program, const QStringList &arguments)
@@ -32,4 +32,4 @@ void startTextEditor(const QString &path, std::function<void()> failed)
         failed();
 }
 
-} // namespace platform
+} // namespace desktop

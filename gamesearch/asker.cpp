@@ -3,7 +3,7 @@
 #include <system_error>
 #include <thread>
 
-namespace platform {
+namespace gamesearch {
 
 using Clock = std::chrono::steady_clock;
 
@@ -107,4 +107,4 @@ bool Asker::wait(JobBase &job)
     return true;
 }
 
-} // namespace platform
+} // namespace gamesearch

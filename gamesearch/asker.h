@@ -8,7 +8,7 @@
 #include <mutex>
 #include <optional>
 
-namespace platform {
+namespace gamesearch {
 
 // Puts the search's questions to the file system on threads of its own, many
 // at once: a cold disk or a network share answers a folder of prefixes in the
@@ -92,4 +92,4 @@ template <class T> struct Asker::Pending<T>::Job final : Asker::JobBase {
     std::optional<T> answer;
 };
 
-} // namespace platform
+} // namespace gamesearch

@@ -5,7 +5,7 @@
 
 #include <chrono>
 
-namespace platform {
+namespace gamesearch {
 
 // The game's levels folder, made the current directory at start-up.
 inline constexpr char16_t LevelsFolder[] = u"c:\\Program Files\\Quenmark\\Vantorel\\levels";
@@ -58,4 +58,4 @@ void enterLevelsFolder(const GameFolder &game);
 // the paths the game would have in the default prefix, as written.
 GameFolder gameNotFound(const QString &home, const QString &winePrefix);
 
-} // namespace platform
+} // namespace gamesearch

@@ -14,7 +14,7 @@
 #include <thread>
 #include <vector>
 
-namespace platform {
+namespace gamesearch {
 
 namespace {
 
@@ -169,4 +169,4 @@ GameFolder findGame(const QString &home, const QString &winePrefix,
     return game;
 }
 
-} // namespace platform
+} // namespace gamesearch

@@ -2,7 +2,7 @@
 
 #include <QFileInfo>
 
-namespace platform {
+namespace gamesearch {
 
 namespace {
 bool exists(const QString &path)
@@ -59,4 +59,4 @@ GameFolder gameNotFound(const QString &, const QString &)
     return game;
 }
 
-} // namespace platform
+} // namespace gamesearch

@@ -5,7 +5,7 @@
 #include <QIODevice>
 #include <QTimer>
 
-namespace platform {
+namespace gamesearch {
 
 std::shared_ptr<GameSearch> GameSearch::answered(GameFolder game)
 {
@@ -71,4 +71,4 @@ std::optional<GameFolder> answerFrom(const QByteArray &bytes)
     return game;
 }
 
-} // namespace platform
+} // namespace gamesearch

@@ -11,7 +11,7 @@
 #include <optional>
 #include <vector>
 
-namespace platform {
+namespace gamesearch {
 
 // The search for the game that the window and the command line act on, and
 // its answer once it has come: one answer, the whole one, whichever way it
@@ -64,4 +64,4 @@ private:
 QByteArray answerBytes(const GameFolder &game);
 std::optional<GameFolder> answerFrom(const QByteArray &bytes);
 
-} // namespace platform
+} // namespace gamesearch

@@ -12,7 +12,7 @@
 #include <thread>
 #include <unistd.h>
 
-namespace platform {
+namespace gamesearch {
 
 namespace {
 
@@ -154,4 +154,4 @@ const GameFolder &GameSearch::wait()
     return *answer_;
 }
 
-} // namespace platform
+} // namespace gamesearch

@@ -2,7 +2,7 @@
 
 #include <QDir>
 
-namespace platform {
+namespace gamesearch {
 
 // Windows has its folder where it is: a look at two paths, answered at once.
 std::shared_ptr<GameSearch> GameSearch::start()
@@ -27,4 +27,4 @@ const GameFolder &GameSearch::wait()
     return *answer_;
 }
 
-} // namespace platform
+} // namespace gamesearch

@@ -12,7 +12,7 @@
 #include <optional>
 #include <vector>
 
-namespace platform::launchers {
+namespace gamesearch::launchers {
 
 namespace {
 
@@ -179,7 +179,7 @@ QString prefixAboveDriveC(const QString &exe)
 {
     const QStringList names = hostPath(exe).split(QLatin1Char('/'));
     for (qsizetype i = names.size() - 2; i >= 1; --i)
-        if (sameNameIgnoringCase(names[i], u"drive_c"))
+        if (renaming::sameNameIgnoringCase(names[i], u"drive_c"))
             return i == 1 ? QStringLiteral("/") : names.first(i).join(QLatin1Char('/'));
     return {};
 }
@@ -303,4 +303,4 @@ HeroicDefaults heroicDefaults(const QByteArray &json, const QString &home, Readi
             hostPath(heroicExpand(folder, home))};
 }
 
-} // namespace platform::launchers
+} // namespace gamesearch::launchers

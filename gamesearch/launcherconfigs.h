@@ -9,7 +9,7 @@
 // path returned is absolute and cleaned ("/a/b", never "a/b" or "/a//b/");
 // one that is not absolute once the launcher's own "~" rule is applied is
 // not returned, since no launcher finds a prefix there either.
-namespace platform::launchers {
+namespace gamesearch::launchers {
 
 // How a launcher's file was taken, for the search's trail: a file that names
 // nothing differs from one that is not of its launcher's form at all.
@@ -66,4 +66,4 @@ struct HeroicDefaults {
 HeroicDefaults heroicDefaults(const QByteArray &json, const QString &home,
                               Reading *reading = nullptr);
 
-} // namespace platform::launchers
+} // namespace gamesearch::launchers

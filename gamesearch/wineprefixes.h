@@ -4,7 +4,7 @@
 #include <QString>
 
 // Where the game lives on a machine that runs it under Wine.
-namespace platform {
+namespace gamesearch {
 
 class Asker;
 
@@ -76,4 +76,4 @@ PrefixFound searchLauncher(int launcher, const QString &home, const QString &win
 PrefixFound searchPrefix(const QString &prefix, const QString &windowsPath, SearchLog &log,
                          Asker &asker);
 
-} // namespace platform
+} // namespace gamesearch

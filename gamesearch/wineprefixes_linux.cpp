@@ -27,7 +27,7 @@
 #include <utility>
 #include <vector>
 
-namespace platform {
+namespace gamesearch {
 
 namespace {
 
@@ -90,8 +90,8 @@ public:
             for (ssize_t at = 0; at < size;) {
                 const auto *entry = reinterpret_cast<const dirent64 *>(buffer + at);
                 at += entry->d_reclen;
-                if (!sameNameIgnoringCase(QByteArrayView(entry->d_name),
-                                          QByteArrayView(name.bytes)))
+                if (!renaming::sameNameIgnoringCase(QByteArrayView(entry->d_name),
+                                                    QByteArrayView(name.bytes)))
                     continue;
                 const QByteArray candidate(entry->d_name);
                 if (!found || candidate < *found)
@@ -114,7 +114,7 @@ struct WindowsPath {
         const QStringList texts = path.mid(3).split(QLatin1Char('\\'), Qt::SkipEmptyParts);
         for (const QString &text : texts)
             names.push_back({QFile::encodeName(text)});
-        if (!texts.isEmpty() && sameNameIgnoringCase(texts[0], u"Program Files")) {
+        if (!texts.isEmpty() && renaming::sameNameIgnoringCase(texts[0], u"Program Files")) {
             const QString x86 = QStringLiteral("Program Files (x86)");
             otherFirst = Name{QFile::encodeName(x86)};
         }
@@ -855,4 +855,4 @@ PrefixFound searchPrefix(const QString &prefix, const QString &windowsPath, Sear
         .runOn(QFile::encodeName(QDir::cleanPath(prefix)));
 }
 
-} // namespace platform
+} // namespace gamesearch

@@ -7,7 +7,7 @@
 #include <dlfcn.h>
 #include <yaml.h>
 
-namespace platform::launchers {
+namespace gamesearch::launchers {
 
 namespace {
 
@@ -233,4 +233,4 @@ QString YamlDocument::text(std::initializer_list<QByteArrayView> keys) const
     return node.kind == Node::Scalar && node.string ? QString::fromUtf8(node.text) : QString();
 }
 
-} // namespace platform::launchers
+} // namespace gamesearch::launchers

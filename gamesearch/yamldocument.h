@@ -11,7 +11,7 @@
 #include <optional>
 #include <vector>
 
-namespace platform::launchers {
+namespace gamesearch::launchers {
 
 // A YAML document as the launchers that write YAML (Lutris, Bottles) load it
 // with PyYAML's safe_load: any form YAML allows (escapes, quoting, folded and
@@ -47,4 +47,4 @@ private:
     std::vector<Node> nodes_; // the root first
 };
 
-} // namespace platform::launchers
+} // namespace gamesearch::launchers

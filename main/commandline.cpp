@@ -256,8 +256,8 @@ int rename(const CommandLine &line)
                                   .arg(name, endings(false)));
         picked[row] = true;
     }
-    const platform::GameFolder game = platform::GameSearch::start()->wait();
-    platform::enterLevelsFolder(game);
+    const gamesearch::GameFolder game = gamesearch::GameSearch::start()->wait();
+    gamesearch::enterLevelsFolder(game);
     // A script sees where the renames acted when the game was not found.
     if (!game.found)
         print(stderr, programName +
@@ -273,14 +273,14 @@ int rename(const CommandLine &line)
             renaming::renameLevelFile(renaming::levelFileName(numbers[0], extension),
                                       renaming::levelFileName(numbers[1], extension));
         print(stdout, outcome.message + u'\n');
-        allDone = allDone && outcome.code == platform::RenameOk;
+        allDone = allDone && outcome.code == renaming::RenameOk;
     }
     return withOutput(allDone ? Done : Failed);
 }
 
 int where(const CommandLine &)
 {
-    const platform::GameFolder game = platform::GameSearch::start()->wait();
+    const gamesearch::GameFolder game = gamesearch::GameSearch::start()->wait();
     print(stdout, QDir::toNativeSeparators(game.levels) + u'\n');
     for (const QString &line : game.trail)
         print(stdout, line + u'\n');

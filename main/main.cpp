@@ -12,7 +12,7 @@ int main(int argc, char *argv[])
     if (const std::optional<int> status = commandline::run(argc, argv))
         return *status;
     // Looked for while Qt starts and the window shows, which does not wait.
-    const auto search = platform::GameSearch::start();
+    const auto search = gamesearch::GameSearch::start();
     windowing::beginOpeningDisplay(argv[0]);
     QApplication app(argc, argv);
     windowing::endOpeningDisplay();

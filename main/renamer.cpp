@@ -155,9 +155,9 @@ protected:
     void drawBranches(QPainter *, const QRect &, const QModelIndex &) const override {}
 };
 
-Renamer::Renamer(QWidget *parent) : Renamer(platform::GameSearch::start(), parent) {}
+Renamer::Renamer(QWidget *parent) : Renamer(gamesearch::GameSearch::start(), parent) {}
 
-Renamer::Renamer(std::shared_ptr<platform::GameSearch> search, QWidget *parent)
+Renamer::Renamer(std::shared_ptr<gamesearch::GameSearch> search, QWidget *parent)
     : QMainWindow(parent), search(std::move(search))
 {
     setObjectName(QStringLiteral("Renamer"));
@@ -292,14 +292,14 @@ void Renamer::enterGameFolder()
 {
     if (std::exchange(enteredGameFolder, true))
         return;
-    platform::enterLevelsFolder(*search->answer());
+    gamesearch::enterLevelsFolder(*search->answer());
     showFolder(QDir::currentPath());
 }
 
 // The game search's answer, waited for where it has not come yet: under the
 // hourglass, the windows still drawn and Exit still working. Nothing when the
 // program ends meanwhile.
-const platform::GameFolder *Renamer::waitForGame()
+const gamesearch::GameFolder *Renamer::waitForGame()
 {
     if (!search->answer()) {
         QEventLoop answered;
@@ -379,7 +379,7 @@ void Renamer::closeEvent(QCloseEvent *event)
 
 void Renamer::on_Renamebutton_clicked()
 {
-    const platform::GameFolder *game = waitForGame();
+    const gamesearch::GameFolder *game = waitForGame();
     if (!game)
         return;
     windowing::Single<Renames>::get(game->log).setLogText(
@@ -415,8 +415,8 @@ void Renamer::on_Exit1_triggered()
 void Renamer::on_Notepad1_triggered()
 {
     // Where no editor starts, the user can still open the log by hand.
-    if (const platform::GameFolder *game = waitForGame())
-        platform::startTextEditor(game->log, [log = QDir::toNativeSeparators(game->log)] {
+    if (const gamesearch::GameFolder *game = waitForGame())
+        desktop::startTextEditor(game->log, [log = QDir::toNativeSeparators(game->log)] {
             windowing::messageBox(
                 QStringLiteral("The text editor could not be started. The renames log is %1")
                     .arg(log));
@@ -425,7 +425,7 @@ void Renamer::on_Notepad1_triggered()
 
 void Renamer::on_Program1_triggered()
 {
-    if (const platform::GameFolder *game = waitForGame())
+    if (const gamesearch::GameFolder *game = waitForGame())
         windowing::Single<Renames>::show(game->log);
 }
 

@@ -4,10 +4,10 @@
 
 #include <memory>
 
-namespace platform {
+namespace gamesearch {
 class GameSearch;
 struct GameFolder;
-} // namespace platform
+} // namespace gamesearch
 
 class QAction;
 class QCheckBox;
@@ -24,7 +24,7 @@ class Renamer : public QMainWindow {
 public:
     // Acts in the folder that `search` answers, which it may still be
     // looking for; without one given, it starts its own.
-    explicit Renamer(std::shared_ptr<platform::GameSearch> search, QWidget *parent = nullptr);
+    explicit Renamer(std::shared_ptr<gamesearch::GameSearch> search, QWidget *parent = nullptr);
     explicit Renamer(QWidget *parent = nullptr);
 
     void onLoad();
@@ -49,7 +49,7 @@ private:
     void showFolder(const QString &path);
     void showLooking();
     void enterGameFolder();
-    const platform::GameFolder *waitForGame();
+    const gamesearch::GameFolder *waitForGame();
 
     QLabel *LOGO;
     QLabel *Renamelevl;
@@ -66,6 +66,6 @@ private:
     QStandardItemModel *folders;
     // The menu commands that are off while a command waits for the game search.
     QList<QAction *> waitingCommands;
-    std::shared_ptr<platform::GameSearch> search;
+    std::shared_ptr<gamesearch::GameSearch> search;
     bool enteredGameFolder = false;
 };

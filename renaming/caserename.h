@@ -4,7 +4,7 @@
 
 #include <QString>
 
-namespace platform {
+namespace renaming {
 
 // Several files match the source name in different letter case, so the game
 // could not tell which one is meant: refused rather than guessed. (A name the
@@ -21,4 +21,4 @@ RenameCode renameIgnoringCase(const std::filesystem::path &from, const std::file
 // UTF-16 on Windows, where any name the user can type stands as it is.
 std::filesystem::path nativeName(const QString &name);
 
-} // namespace platform
+} // namespace renaming

@@ -12,7 +12,7 @@
 #include <sys/stat.h>
 #include <vector>
 
-namespace platform {
+namespace renaming {
 
 namespace {
 namespace fs = std::filesystem;
@@ -90,4 +90,4 @@ fs::path nativeName(const QString &name)
     return fs::path(QFile::encodeName(name).toStdString());
 }
 
-} // namespace platform
+} // namespace renaming

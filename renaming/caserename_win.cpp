@@ -1,6 +1,6 @@
 #include "caserename.h"
 
-namespace platform {
+namespace renaming {
 
 RenameCode renameIgnoringCase(const std::filesystem::path &from, const std::filesystem::path &to)
 {
@@ -12,4 +12,4 @@ std::filesystem::path nativeName(const QString &name)
     return std::filesystem::path(name.toStdWString());
 }
 
-} // namespace platform
+} // namespace renaming

@@ -9,30 +9,30 @@ QString levelFileName(const QString &number, const QString &extension)
     return QStringLiteral("levl") + number + extension;
 }
 
-QString failureReason(platform::RenameCode code)
+QString failureReason(renaming::RenameCode code)
 {
     switch (code) {
-    case platform::FileNotFound:
+    case renaming::FileNotFound:
         return QStringLiteral("- From file not found");
-    case platform::FileAlreadyExists:
+    case renaming::FileAlreadyExists:
         return QStringLiteral("- To file already exists");
     default:
         return QString::number(code);
     }
 }
 
-QString renameMessage(const QString &from, const QString &to, platform::RenameCode code)
+QString renameMessage(const QString &from, const QString &to, renaming::RenameCode code)
 {
     const QString head = QStringLiteral("Rename ") + from + QStringLiteral(" to ") + to;
-    if (code == platform::RenameOk)
+    if (code == renaming::RenameOk)
         return head + QStringLiteral(" OK");
     return head + QStringLiteral(" Failed ") + failureReason(code);
 }
 
 RenameOutcome renameLevelFile(const QString &from, const QString &to)
 {
-    const platform::RenameCode code =
-        platform::renameIgnoringCase(platform::nativeName(from), platform::nativeName(to));
+    const renaming::RenameCode code =
+        renaming::renameIgnoringCase(renaming::nativeName(from), renaming::nativeName(to));
     return {code, renameMessage(from, to, code)};
 }
 

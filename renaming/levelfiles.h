@@ -20,15 +20,15 @@ inline constexpr LevelFileKind LevelFileKinds[] = {
 QString levelFileName(const QString &number, const QString &extension);
 
 // What a rename message says after " Failed ".
-QString failureReason(platform::RenameCode code);
+QString failureReason(renaming::RenameCode code);
 
 // The message of one rename: "... OK" for code 0, else "... Failed " + reason.
-QString renameMessage(const QString &from, const QString &to, platform::RenameCode code);
+QString renameMessage(const QString &from, const QString &to, renaming::RenameCode code);
 
 // One rename of a level file with the game's rules, never replacing a file,
 // and the message that reports it.
 struct RenameOutcome {
-    platform::RenameCode code;
+    renaming::RenameCode code;
     QString message;
 };
 RenameOutcome renameLevelFile(const QString &from, const QString &to);

@@ -1,6 +1,6 @@
 #include "rename_p.h"
 
-namespace platform {
+namespace renaming {
 
 // A name with a NUL in it would reach the system cut short, naming another file.
 bool holdsNul(const std::filesystem::path &name)
@@ -9,4 +9,4 @@ bool holdsNul(const std::filesystem::path &name)
            std::filesystem::path::string_type::npos;
 }
 
-} // namespace platform
+} // namespace renaming

@@ -3,7 +3,7 @@
 #include <filesystem>
 #include <functional>
 
-namespace platform {
+namespace renaming {
 
 // Outcome of a rename, in the classic file-error numbers the user sees in the
 // rename messages. The same numbers on every platform; never a raw errno.
@@ -48,4 +48,4 @@ FallbackSeam &fallbackSeam();
 } // namespace detail
 #endif
 
-} // namespace platform
+} // namespace renaming

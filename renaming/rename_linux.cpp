@@ -16,7 +16,7 @@
 #include <sys/sysmacros.h>
 #include <unistd.h>
 
-namespace platform {
+namespace renaming {
 
 namespace detail {
 
@@ -246,4 +246,4 @@ RenameCode renameNoReplace(const std::filesystem::path &from, const std::filesys
     return code;
 }
 
-} // namespace platform
+} // namespace renaming

@@ -2,9 +2,9 @@
 
 #include "rename.h"
 
-namespace platform {
+namespace renaming {
 
 // What the platform files of renameNoReplace share.
 bool holdsNul(const std::filesystem::path &name);
 
-} // namespace platform
+} // namespace renaming

@@ -2,7 +2,7 @@
 
 #include <windows.h>
 
-namespace platform {
+namespace renaming {
 
 namespace {
 RenameCode codeForWindowsError(DWORD error)
@@ -67,4 +67,4 @@ RenameCode renameNoReplace(const std::filesystem::path &from, const std::filesys
     return codeForWindowsError(error);
 }
 
-} // namespace platform
+} // namespace renaming

@@ -2,7 +2,7 @@
 
 #include <QFile>
 
-namespace platform {
+namespace renaming {
 
 namespace {
 char16_t upper(char16_t unit)
@@ -42,4 +42,4 @@ bool sameNameIgnoringCase(QByteArrayView a, QByteArrayView b)
     }
 }
 
-} // namespace platform
+} // namespace renaming

@@ -3,7 +3,7 @@
 #include <QByteArrayView>
 #include <QStringView>
 
-namespace platform {
+namespace renaming {
 
 // Whether two file names are the same name regardless of letter case, by the
 // one rule the game's file names follow: Wine's, which compares names
@@ -19,4 +19,4 @@ bool sameNameIgnoringCase(QStringView a, QStringView b);
 // decoded first.
 bool sameNameIgnoringCase(QByteArrayView a, QByteArrayView b);
 
-} // namespace platform
+} // namespace renaming

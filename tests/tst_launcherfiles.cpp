@@ -2,7 +2,7 @@
 
 #include <QTest>
 
-using namespace platform::launchers;
+using namespace gamesearch::launchers;
 
 const QString Home = "/home/u";
 

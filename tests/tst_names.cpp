@@ -36,10 +36,10 @@ private slots:
         QFETCH(QString, a);
         QFETCH(QString, b);
         QFETCH(bool, same);
-        QCOMPARE(platform::sameNameIgnoringCase(a, b), same);
-        QCOMPARE(platform::sameNameIgnoringCase(b, a), same);
+        QCOMPARE(renaming::sameNameIgnoringCase(a, b), same);
+        QCOMPARE(renaming::sameNameIgnoringCase(b, a), same);
         // As the file system spells them: the same answer.
-        QCOMPARE(platform::sameNameIgnoringCase(QByteArrayView(QFile::encodeName(a)),
+        QCOMPARE(renaming::sameNameIgnoringCase(QByteArrayView(QFile::encodeName(a)),
                                                 QByteArrayView(QFile::encodeName(b))),
                  same);
     }
@@ -68,7 +68,7 @@ private slots:
         QFETCH(int, code);
         const QString from = renaming::levelFileName(number, ".DAT");
         QTEST(renaming::renameMessage(from, renaming::levelFileName("2001", ".DAT"),
-                                      platform::RenameCode(code)),
+                                      renaming::RenameCode(code)),
               "message");
     }
 };

@@ -15,7 +15,7 @@
 #include <thread>
 #include <unistd.h>
 
-using platform::readWholeFile;
+using viewer::readWholeFile;
 
 namespace {
 // Takes from this thread, and the threads it starts, root's right to read and
@@ -328,8 +328,9 @@ private slots:
         const auto asUser = asUserWhere(!layout.filter(QRegularExpression("^mode ")).isEmpty());
         // Where a place never answers, the search gives up on it sooner than it would.
         const bool hung = !layout.filter(QRegularExpression("^hung ")).isEmpty();
-        const platform::GameFolder game = platform::findGame(
-            home.path(), winePrefix, hung ? std::chrono::milliseconds(500) : platform::StallLimit);
+        const gamesearch::GameFolder game =
+            gamesearch::findGame(home.path(), winePrefix,
+                                 hung ? std::chrono::milliseconds(500) : gamesearch::StallLimit);
         QCOMPARE(game.levels, root + found + (found.contains("drive_c") ? "" : "/" + levels));
         qsizetype at = 0;
         for (QString line : trail) {

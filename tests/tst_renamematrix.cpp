@@ -14,7 +14,7 @@
 #include <unistd.h>
 #endif
 
-using namespace platform;
+using namespace renaming;
 
 namespace {
 constexpr bool OnWindows = std::filesystem::path::preferred_separator == '\\';

@@ -61,11 +61,11 @@ class TestRenamer : public QObject {
     {
         if (Single<Renamer>::isLoaded())
             return Single<Renamer>::get();
-        return Single<Renamer>::get(platform::GameSearch::answered(gameFolder()));
+        return Single<Renamer>::get(gamesearch::GameSearch::answered(gameFolder()));
     }
-    static platform::GameFolder gameFolder()
+    static gamesearch::GameFolder gameFolder()
     {
-        return platform::findGame(QDir::homePath(), qEnvironmentVariable("WINEPREFIX"));
+        return gamesearch::findGame(QDir::homePath(), qEnvironmentVariable("WINEPREFIX"));
     }
     void click(const char *name)
     {
@@ -95,7 +95,7 @@ private slots:
         startPalette = QApplication::palette();
 #ifdef _WIN32
         // Under Wine in the test run's own prefix: the built-in folder itself.
-        levels = QDir::fromNativeSeparators(QString::fromUtf16(platform::LevelsFolder));
+        levels = QDir::fromNativeSeparators(QString::fromUtf16(gamesearch::LevelsFolder));
 #else
         const QString proton = scratch.path() + "/.local/share/Steam/steamapps/compatdata/2131/pfx";
         levels = proton + "/drive_c/Program Files/Quenmark/Vantorel/levels";
@@ -250,7 +250,7 @@ private slots:
         const QStringList level{"levl2131.DAT", "levl2131.HDR", "levl2131.VER"};
         for (const QString &name : level)
             QVERIFY(writeFile(levels + "/" + name, "") && writeFile(started + "/" + name, ""));
-        const auto search = std::make_shared<platform::GameSearch>();
+        const auto search = std::make_shared<gamesearch::GameSearch>();
         Single<Renamer>::show(search);
         auto *list = child<QTreeView>(window(), "Folderlist1");
         QCOMPARE(list->model()->index(0, 0).data().toString(), QString("Looking for the game..."));
@@ -505,14 +505,14 @@ private slots:
     void notepadStartsNotepad()
     {
         QList<QStringList> started;
-        platform::setProgramStarter([&](const QString &program, const QStringList &arguments) {
+        desktop::setProgramStarter([&](const QString &program, const QStringList &arguments) {
             started << QStringList{program} + arguments;
             return true;
         });
         MessageRecorder recorder;
         trigger("Notepad1");
         trigger("Notepad1");
-        platform::setProgramStarter({});
+        desktop::setProgramStarter({});
         const QString log = gameFolder().log;
         QCOMPARE(started, QList<QStringList>(2, {"notepad.exe", log}));
         QCOMPARE(recorder.messages, QStringList());

@@ -5,7 +5,7 @@
 #include <limits>
 #include <optional>
 
-namespace platform {
+namespace viewer {
 
 // The contents of the file at `path` as they stood when it was opened (what
 // is appended meanwhile is left for the next read; a file cut short meanwhile
@@ -16,4 +16,4 @@ namespace platform {
 std::optional<QByteArray> readWholeFile(const QString &path,
                                         qint64 largest = std::numeric_limits<qint64>::max());
 
-} // namespace platform
+} // namespace viewer

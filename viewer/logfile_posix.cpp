@@ -7,7 +7,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-namespace platform {
+namespace viewer {
 
 namespace {
 class Descriptor {
@@ -83,4 +83,4 @@ std::optional<QByteArray> readWholeFile(const QString &path, qint64 largest)
     }
 }
 
-} // namespace platform
+} // namespace viewer

@@ -4,7 +4,7 @@
 #include <QFileInfo>
 #include <new>
 
-namespace platform {
+namespace viewer {
 
 std::optional<QByteArray> readWholeFile(const QString &path, qint64 largest)
 {
@@ -30,4 +30,4 @@ std::optional<QByteArray> readWholeFile(const QString &path, qint64 largest)
     }
 }
 
-} // namespace platform
+} // namespace viewer

@@ -153,7 +153,7 @@ void Renames::on_OKButton_clicked()
         return;
     windowing::setWaitPointer(*this, true);
     bool loaded = false;
-    if (auto bytes = platform::readWholeFile(path, viewer::LargestLog)) {
+    if (auto bytes = viewer::readWholeFile(path, viewer::LargestLog)) {
         try {
             Text1->setLog(std::move(*bytes));
             loaded = true;
