@@ -1,6 +1,7 @@
 #include "frmabout.h"
 
 #include "layout.h"
+#include "pictures.h"
 #include "services.h"
 #include "singlewindow.h"
 

@@ -2,6 +2,7 @@
 
 #include "appidentity.h"
 #include "console.h"
+#include "display.h"
 #include "gamesearch.h"
 #include "levelfiles.h"
 

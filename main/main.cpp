@@ -1,5 +1,6 @@
 #include "commandline.h"
 #include "display.h"
+#include "fonts.h"
 #include "gamesearch.h"
 #include "renamer.h"
 #include "services.h"

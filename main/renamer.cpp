@@ -1,10 +1,12 @@
 #include "renamer.h"
 
+#include "accessibility.h"
 #include "appidentity.h"
 #include "frmabout.h"
 #include "gamesearch.h"
 #include "layout.h"
 #include "levelfiles.h"
+#include "pictures.h"
 #include "renames.h"
 #include "services.h"
 #include "singlewindow.h"

@@ -1,3 +1,4 @@
+#include "fonts.h"
 #include "frmabout.h"
 #include "gamesearch.h"
 #include "logtextbox.h"

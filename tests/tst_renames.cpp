@@ -1,4 +1,5 @@
 #include "fileopendialog.h"
+#include "fonts.h"
 #include "logtext.h"
 #include "logtextbox.h"
 #include "messagerecorder.h"

@@ -1,5 +1,6 @@
 #include "renames.h"
 
+#include "accessibility.h"
 #include "layout.h"
 #include "logfile.h"
 #include "logtextbox.h"

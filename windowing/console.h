@@ -12,9 +12,4 @@ namespace windowing {
 // closed: what is written there is lost.
 bool useStartingConsole();
 
-// Whether windows can be shown: on Linux the display server that Qt's
-// platform `platform` (as -platform or QT_QPA_PLATFORM name it, or null for
-// the default) needs must be named. Elsewhere there is always a desktop.
-bool canShowWindows(const char *platform);
-
 } // namespace windowing

@@ -45,9 +45,4 @@ bool useStartingConsole()
     return true;
 }
 
-bool canShowWindows(const char *)
-{
-    return true;
-}
-
 } // namespace windowing

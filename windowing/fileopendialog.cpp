@@ -1,6 +1,6 @@
 #include "fileopendialog.h"
 
-#include "platformdialogs.h"
+#include "fileopendialog_p.h"
 
 #include <QFileDialog>
 #include <QStringList>

@@ -1,5 +1,6 @@
 #include "layout.h"
 
+#include "placement.h"
 #include "services.h"
 
 #include <QAbstractButton>

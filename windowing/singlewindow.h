@@ -1,5 +1,6 @@
 #pragma once
 
+#include "placement.h"
 #include "services.h"
 
 #include <QWidget>

@@ -1,4 +1,4 @@
-#include "platformdialogs.h"
+#include "fonts.h"
 
 namespace windowing {
 
@@ -12,7 +12,5 @@ QStringList dialogFaces(const QString &desktopFace)
                .split(u',')
            << desktopFace;
 }
-
-void matchPatternsIgnoringCase(QFileDialog &) {} // Windows' own dialog does
 
 } // namespace windowing

@@ -1,13 +1,8 @@
-#include "platformdialogs.h"
+#include "fileopendialog_p.h"
 
 #include <QFileDialog>
 
 namespace windowing {
-
-QStringList dialogFaces(const QString &desktopFace)
-{
-    return {desktopFace};
-}
 
 void matchPatternsIgnoringCase(QFileDialog &dialog)
 {

@@ -1,0 +1,10 @@
+#include "fonts.h"
+
+namespace windowing {
+
+QStringList dialogFaces(const QString &desktopFace)
+{
+    return {desktopFace};
+}
+
+} // namespace windowing
