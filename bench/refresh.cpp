@@ -15,8 +15,8 @@
 //        bench_refresh --load ours|baseline FILE     (one load, used by the above)
 
 #include "benchutil.h"
+#include "logviewer.h"
 #include "offscreen.h"
-#include "renames.h"
 #include "services.h"
 #include "singlewindow.h"
 

@@ -5,8 +5,8 @@
 // usage: bench_rename [ROUNDS]
 
 #include "benchutil.h"
+#include "mainwindow.h"
 #include "offscreen.h"
-#include "renamer.h"
 #include "services.h"
 #include "singlewindow.h"
 

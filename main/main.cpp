@@ -2,7 +2,7 @@
 #include "display.h"
 #include "fonts.h"
 #include "gamesearch.h"
-#include "renamer.h"
+#include "mainwindow.h"
 #include "services.h"
 #include "singlewindow.h"
 

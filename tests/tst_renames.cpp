@@ -2,8 +2,8 @@
 #include "fonts.h"
 #include "logtext.h"
 #include "logtextbox.h"
+#include "logviewer.h"
 #include "messagerecorder.h"
-#include "renames.h"
 #include "singlewindow.h"
 #include "support.h"
 

@@ -1,4 +1,4 @@
-#include "frmabout.h"
+#include "aboutwindow.h"
 
 #include "layout.h"
 #include "pictures.h"

@@ -1,4 +1,4 @@
-#include "renames.h"
+#include "logviewer.h"
 
 #include "accessibility.h"
 #include "layout.h"
