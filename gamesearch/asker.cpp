@@ -1,5 +1,6 @@
 #include "asker.h"
 
+#include <algorithm>
 #include <system_error>
 #include <thread>
 
@@ -10,8 +11,7 @@ using Clock = std::chrono::steady_clock;
 // Shared by the asker and its threads, which may outlive it.
 struct Asker::Pool {
     std::mutex mutex;
-    std::condition_variable work;     // a question was put, or the asker went
-    std::condition_variable answered; // a question answered
+    std::condition_variable work; // a question was put, or the asker went
     std::deque<std::shared_ptr<JobBase>> queue;
     int idle = 0;     // threads waiting for a question
     int starting = 0; // threads started that have not looked for one yet
@@ -40,17 +40,17 @@ struct Asker::Pool {
             job->runCaught();
             lock.lock();
             job->done = true;
-            pool->answered.notify_all();
+            job->answered.notify_all();
             if (job->givenUp)
                 return; // counted out when it was given up
         }
     }
 
-    // A thread for each question that no idle one will take, up to the most.
-    // Called with the mutex held.
-    void addThreads(const std::shared_ptr<Pool> &self)
+    // Threads for the questions that no idle one will take, `more` at most,
+    // up to the most in all. Called with the mutex held.
+    void addThreads(const std::shared_ptr<Pool> &self, int more)
     {
-        while (queue.size() > size_t(idle + starting) && running < MostThreads) {
+        while (more-- > 0 && queue.size() > size_t(idle + starting) && running < MostThreads) {
             try {
                 std::thread([self] { serve(self); }).detach();
             } catch (const std::system_error &) {
@@ -73,12 +73,18 @@ Asker::~Asker()
     pool_->work.notify_all();
 }
 
+// A warm cache answers a question in microseconds: a thread or two take
+// them all, and more would only cost their start. Where questions wait (a cold
+// disk, a slow share), the threads double every millisecond of waiting.
+constexpr int FirstThreads = 2;
+constexpr std::chrono::milliseconds Waiting{1};
+
 void Asker::submit(std::shared_ptr<JobBase> job)
 {
     const std::lock_guard lock(pool_->mutex);
     pool_->queue.push_back(std::move(job));
     pool_->work.notify_one();
-    pool_->addThreads(pool_);
+    pool_->addThreads(pool_, FirstThreads - pool_->running);
 }
 
 bool Asker::wait(JobBase &job)
@@ -93,15 +99,15 @@ bool Asker::wait(JobBase &job)
             job.runCaught();
             lock.lock();
             job.done = true;
-        } else if (!job.started) {
-            pool_->answered.wait_for(lock, stallLimit_);
-        } else if (const Clock::time_point limit = job.startedAt + stallLimit_;
-                   pool_->answered.wait_until(lock, limit) == std::cv_status::timeout &&
-                   !job.done && Clock::now() >= limit) {
+        } else if (job.answered.wait_for(lock, Waiting) == std::cv_status::no_timeout) {
+            continue;
+        } else if (job.started && !job.done && Clock::now() >= job.startedAt + stallLimit_) {
             job.givenUp = true;
             --pool_->running;
-            pool_->addThreads(pool_);
+            pool_->addThreads(pool_, 1);
             return false;
+        } else {
+            pool_->addThreads(pool_, std::max(pool_->running, 1));
         }
     }
     return true;

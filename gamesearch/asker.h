@@ -73,6 +73,7 @@ private:
             } catch (...) {
             }
         }
+        std::condition_variable answered; // with the pool's mutex
         bool started = false;
         bool done = false;
         bool givenUp = false;

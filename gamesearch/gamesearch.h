@@ -50,10 +50,12 @@ public:
 
 private:
     bool readAnswer(bool block);
+    void reap();
 
     std::optional<GameFolder> answer_;
     std::vector<std::function<void()>> waiting_;
     int pipe_ = -1;         // from the search's own process, until it has answered
+    int child_ = 0;         // the process between the program and the search's
     GameFolder unanswered_; // what a search process that ended without an answer found
     QByteArray received_;
     QPointer<QSocketNotifier> notifier_;

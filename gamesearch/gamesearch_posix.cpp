@@ -84,7 +84,9 @@ std::shared_ptr<GameSearch> GameSearch::start()
         return search;
     }
     // The search's process is a grandchild, whose end the system sees to: the
-    // program never waits for it, nor leaves it a zombie.
+    // program never waits for it, nor leaves it a zombie. The child between
+    // them ends at once; it is reaped once the answer has come, without
+    // waiting, so that the window's start waits for no process.
     const pid_t child = fork();
     if (child == 0) {
         if (fork() == 0)
@@ -97,10 +99,9 @@ std::shared_ptr<GameSearch> GameSearch::start()
         search->deliver(findGame(home, winePrefix));
         return search;
     }
-    while (waitpid(child, nullptr, 0) < 0 && errno == EINTR) {
-    }
     fcntl(ends[0], F_SETFL, fcntl(ends[0], F_GETFL) | O_NONBLOCK);
     search->pipe_ = ends[0];
+    search->child_ = child;
     return search;
 }
 
@@ -109,6 +110,13 @@ GameSearch::~GameSearch()
     delete notifier_;
     if (pipe_ >= 0)
         close(pipe_);
+    reap();
+}
+
+void GameSearch::reap()
+{
+    if (child_ > 0 && waitpid(child_, nullptr, WNOHANG) != 0)
+        child_ = 0;
 }
 
 // Takes what has come through the pipe; true once the answer is whole. A
@@ -141,6 +149,7 @@ bool GameSearch::readAnswer(bool block)
             game = answerFrom(received_.mid(sizeof size, size));
         close(std::exchange(pipe_, -1));
         received_.clear();
+        reap();
         deliver(game ? std::move(*game) : unanswered_);
     }
     return answer_.has_value();

@@ -15,6 +15,8 @@ GameSearch::~GameSearch()
     delete notifier_;
 }
 
+void GameSearch::reap() {}
+
 bool GameSearch::readAnswer(bool)
 {
     return answer_.has_value();
