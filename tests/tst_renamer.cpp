@@ -330,38 +330,24 @@ private slots:
     // font than 10 points is kept): a serif face whose widest glyph fills a
     // calendar's day, the desktop's face large, a face large while it shows. On its
     // screen (800 x 800 here, which the viewer at 14 points outgrows) and centred,
-    // nothing cut off or covered, every folder named in full, About black on light;
-    // and what a screen reader says, in Tab order, then for controls Tab skips.
-    void windows_data()
+    // nothing cut off or covered, every folder named in full, About black on light.
+    void looks_data()
     {
         QTest::addColumn<QString>("window");
-        QTest::addColumn<int>("role");
-        QTest::addColumn<QString>("names");
         QTest::addColumn<QFont>("font");
         QTest::addColumn<bool>("afterwards");
-        const std::tuple<const char *, int, const char *> windows[] = {
-            {"Renamer", QAccessible::Window,
-             "LevlNo: Rename Levl; DAT1: .DAT; HDR1: .HDR; VER1: .VER; SETUP1: .Setup Infomation; "
-             "tolevelNO: To Levl; Renamebutton: Rename; Exitbutton: Exit; Folderlist1: Folders; "
-             "LOGO: Title banner"},
-            {"Renames", QAccessible::Dialog,
-             "OKButton: Refreash; CancelButton: Back; Text1: Renames log; Text2: Log file path; "
-             "Command1: Browse...; Month1: From date; Month2: To date"},
-            {"frmAbout", QAccessible::Dialog,
-             "cmdOK: OK; picIcon: Application icon; Label1: vantorel-renamer@example.org"}};
         const std::pair<QFont, bool> fonts[] = {{QFont("DejaVu Serif", 10), true},
                                                 {QFont(dialogFont.family(), 14), false},
                                                 {QFont("DejaVu Sans", 14), true}};
-        for (const auto &[window, role, names] : windows)
+        for (const char *window : {"Renamer", "Renames", "frmAbout"})
             for (const auto &[font, afterwards] : fonts)
                 QTest::addRow("%s %s %d pt%s", window, qPrintable(font.family()), font.pointSize(),
                               afterwards ? " afterwards" : "")
-                    << QString(window) << role << QString(names) << font << afterwards;
+                    << QString(window) << font << afterwards;
     }
-    void windows()
+    void looks()
     {
         QFETCH(QString, window);
-        QFETCH(int, role);
         QFETCH(QFont, font);
         QFETCH(bool, afterwards);
         QPalette palette = startPalette;
@@ -388,7 +374,6 @@ private slots:
         QVERIFY(afterwards ||
                 (shown->frameGeometry().center() - screen.center()).manhattanLength() <= 4);
         QCOMPARE(QApplication::font().pointSize(), font.pointSize() > 10 ? font.pointSize() : 8);
-        QVERIFY(shown->testAttribute(Qt::WA_KeyboardFocusChange)); // the focus shown from the start
         QRegion drawn;
         for (QWidget *control : controls(shown)) {
             const QString name = control->objectName();
@@ -426,21 +411,37 @@ private slots:
         for (const char *black : {"lblTitle", "lblDescription", "lblDisclaimer"})
             if (auto *label = shown->findChild<QLabel *>(black))
                 QCOMPARE(label->palette().color(QPalette::WindowText), QColor(Qt::black));
+    }
 
-        if (window == "Renamer" && !afterwards) { // no default or cancel button, Help does nothing
-            MessageRecorder recorder;
-            for (auto key : {Qt::Key_Return, Qt::Key_Enter, Qt::Key_Escape})
-                QTest::keyClick(child<QWidget>(*shown, "LevlNo"), key);
-            trigger("Help2");
-            QCOMPARE(QList({recorder.messages.size(), visibleWindows()}), QList<qsizetype>({0, 1}));
-            // Alt alone selects "File", and shows it selected.
-            QMenuBar *menus = Single<Renamer>::get().menuBar();
-            const QImage plain = menus->grab().toImage();
-            QTest::keyClick(child<QWidget>(*shown, "LevlNo"), Qt::Key_Alt);
-            QCOMPARE(menus->activeAction() ? menus->activeAction()->text() : "", QString("File"));
-            QVERIFY(menus->grab().toImage() != plain);
-            QTest::keyClick(menus, Qt::Key_Escape);
-        }
+    // What a keyboard user and a screen reader meet in each window: the focus
+    // shown from the start, the window's role and name, and each control's name,
+    // in Tab order, then the controls Tab skips.
+    void keyboardAndScreenReaders_data()
+    {
+        QTest::addColumn<QString>("window");
+        QTest::addColumn<int>("role");
+        QTest::addColumn<QString>("names");
+        QTest::newRow("Renamer")
+            << "Renamer" << int(QAccessible::Window)
+            << "LevlNo: Rename Levl; DAT1: .DAT; HDR1: .HDR; VER1: .VER; SETUP1: .Setup "
+               "Infomation; "
+               "tolevelNO: To Levl; Renamebutton: Rename; Exitbutton: Exit; Folderlist1: Folders; "
+               "LOGO: Title banner";
+        QTest::newRow("Renames") << "Renames" << int(QAccessible::Dialog)
+                                 << "OKButton: Refreash; CancelButton: Back; Text1: Renames log; "
+                                    "Text2: Log file path; Command1: Browse...; Month1: From date; "
+                                    "Month2: To date";
+        QTest::newRow("frmAbout")
+            << "frmAbout" << int(QAccessible::Dialog)
+            << "cmdOK: OK; picIcon: Application icon; Label1: vantorel-renamer@example.org";
+    }
+    void keyboardAndScreenReaders()
+    {
+        QFETCH(QString, window);
+        QFETCH(int, role);
+        QWidget *shown = open(window);
+        QVERIFY(QTest::qWaitForWindowActive(shown));
+        QVERIFY(shown->testAttribute(Qt::WA_KeyboardFocusChange));
         QAccessibleInterface *accessible = QAccessible::queryAccessibleInterface(shown);
         QCOMPARE(int(accessible->role()), role);
         QCOMPARE(accessible->text(QAccessible::Name), shown->windowTitle());
@@ -459,6 +460,25 @@ private slots:
             names << control->objectName() + ": " +
                          QAccessible::queryAccessibleInterface(control)->text(QAccessible::Name);
         QTEST(names.join("; "), "names");
+    }
+
+    // The main window has no default or cancel button (Enter and Esc press
+    // nothing), Help does nothing, and Alt alone selects "File", shown selected.
+    void mainWindowKeys()
+    {
+        QWidget *shown = open("Renamer");
+        QVERIFY(QTest::qWaitForWindowActive(shown));
+        MessageRecorder recorder;
+        for (auto key : {Qt::Key_Return, Qt::Key_Enter, Qt::Key_Escape})
+            QTest::keyClick(child<QWidget>(*shown, "LevlNo"), key);
+        trigger("Help2");
+        QCOMPARE(QList({recorder.messages.size(), visibleWindows()}), QList<qsizetype>({0, 1}));
+        QMenuBar *menus = window().menuBar();
+        const QImage plain = menus->grab().toImage();
+        QTest::keyClick(child<QWidget>(*shown, "LevlNo"), Qt::Key_Alt);
+        QCOMPARE(menus->activeAction() ? menus->activeAction()->text() : "", QString("File"));
+        QVERIFY(menus->grab().toImage() != plain);
+        QTest::keyClick(menus, Qt::Key_Escape);
     }
 
     // About: captions set on load, a fixed size, modeless; a second About brings
