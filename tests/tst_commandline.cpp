@@ -9,7 +9,10 @@
 #include <unistd.h>
 #endif
 
-const QStringList level{"levl2131.DAT=D", "levl2131.HDR=H", "levl2131.INF=I", "levl2131.VER=V"};
+// A level's files, each by its name with what it holds.
+using Files = QMap<QString, QByteArray>;
+const Files level{
+    {"levl2131.DAT", "D"}, {"levl2131.HDR", "H"}, {"levl2131.INF", "I"}, {"levl2131.VER", "V"}};
 
 // The program run from a command line, as a script runs it, on a scratch game.
 class TestCommandLine : public QObject {
@@ -18,27 +21,31 @@ private slots:
     void options_data()
     {
         QTest::addColumn<QStringList>("arguments");   // none: the window, with no display
-        QTest::addColumn<QStringList>("before");      // "name=bytes" added, "-name" taken away
+        QTest::addColumn<Files>("added");             // to the level's files, or in their place
+        QTest::addColumn<QStringList>("removed");     // of the level's files
         QTest::addColumn<QStringList>("environment"); // "NAME=value", "NAME=" to take it away
         QTest::addColumn<QString>("output"); // standard output "closed", "full", its reader "gone"
         QTest::addColumn<int>("status");
         QTest::addColumn<QString>("out");    // exactly, or its start up to "..."
         QTest::addColumn<QString>("errors"); // exactly; none: one line to --help on status 2
-        QTest::addColumn<QStringList>("after");
+        QTest::addColumn<Files>("after");
         const auto line = [](const char *ending, const char *outcome) {
             return QString("Rename levl2131.%1 to levl2001.%1 %2\n").arg(ending, outcome);
         };
-        const QStringList renamed{"levl2001.DAT=D", "levl2001.HDR=H", "levl2001.VER=V",
-                                  "levl2131.INF=I"};
+        const Files renamed{{"levl2001.DAT", "D"},
+                            {"levl2001.HDR", "H"},
+                            {"levl2001.VER", "V"},
+                            {"levl2131.INF", "I"}};
         struct Row {
-            QStringList before = {}, environment = {};
+            Files added = {};
+            QStringList removed = {}, environment = {};
             QString output = {}, out = {}, errors = {};
-            QStringList after = level;
+            Files after = level;
         };
         const auto row = [&](const char *name, const QStringList &arguments, int status,
                              const Row &more = {}) {
-            QTest::newRow(name) << arguments << more.before << more.environment << more.output
-                                << status << more.out << more.errors << more.after;
+            QTest::newRow(name) << arguments << more.added << more.removed << more.environment
+                                << more.output << status << more.out << more.errors << more.after;
         };
         const QStringList rename{"--rename", "2131", "2001"};
         row("help", {"--help"}, 0, {.out = "Usage: @program [--rename FROM TO ..."});
@@ -48,12 +55,19 @@ private slots:
         row("files in any case, renamed in the window's order",
             {"--rename", "2131", "2001", "--files", "inf,.dat"}, 0,
             {.out = line("DAT", "OK") + line("INF", "OK"),
-             .after = {"levl2001.DAT=D", "levl2001.INF=I", "levl2131.HDR=H", "levl2131.VER=V"}});
+             .after = {{"levl2001.DAT", "D"},
+                       {"levl2001.INF", "I"},
+                       {"levl2131.HDR", "H"},
+                       {"levl2131.VER", "V"}}});
         row("a target in another case survives, a source is missing", rename, 1,
-            {.before = {"levl2001.hdr=keep", "-levl2131.VER"},
+            {.added = {{"levl2001.hdr", "keep"}},
+             .removed = {"levl2131.VER"},
              .out = line("DAT", "OK") + line("HDR", "Failed - To file already exists") +
                     line("VER", "Failed - From file not found"),
-             .after = {"levl2001.DAT=D", "levl2001.hdr=keep", "levl2131.HDR=H", "levl2131.INF=I"}});
+             .after = {{"levl2001.DAT", "D"},
+                       {"levl2001.hdr", "keep"},
+                       {"levl2131.HDR", "H"},
+                       {"levl2131.INF", "I"}}});
         // Every rename runs whatever becomes of the output; the status says it was lost.
         row("the output's reader gone", rename, 3, {.output = "gone", .after = renamed});
         row("the output closed", rename, 3, {.output = "closed", .after = renamed});
@@ -81,13 +95,14 @@ private slots:
     void options()
     {
         QFETCH(QStringList, arguments);
-        QFETCH(QStringList, before);
+        QFETCH(Files, added);
+        QFETCH(QStringList, removed);
         QFETCH(QStringList, environment);
         QFETCH(QString, output);
         QFETCH(int, status);
         QFETCH(QString, out);
         QFETCH(QString, errors);
-        QFETCH(QStringList, after);
+        QFETCH(Files, after);
         QTemporaryDir home;
         QProcessEnvironment settings = QProcessEnvironment::systemEnvironment();
 #ifdef _WIN32
@@ -106,10 +121,12 @@ private slots:
             text->replace("@levels", QDir::toNativeSeparators(levels.path()))
                 .replace("@home", home.path())
                 .replace("@program", QFileInfo(PROGRAM).completeBaseName());
-        for (const QString &file : level + before)
-            QVERIFY(file.startsWith('-') ? QFile::remove(levels.filePath(file.mid(1)))
-                                         : writeFile(levels.filePath(file.section('=', 0, 0)),
-                                                     file.section('=', 1).toUtf8()));
+        Files files = level;
+        files.insert(added);
+        for (const QString &name : removed)
+            files.remove(name);
+        for (auto file = files.cbegin(); file != files.cend(); ++file)
+            QVERIFY(writeFile(levels.filePath(file.key()), file.value()));
         for (const char *name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
             if (arguments.isEmpty())
                 settings.remove(name);
@@ -152,10 +169,10 @@ private slots:
         else
             QCOMPARE(said.count('\n') == 1 && said.contains("--help") ? 2 : said.size(),
                      status == 2 ? 2 : 0);
-        QStringList files;
-        for (const QString &name : levels.entryList(QDir::Files, QDir::Name))
-            files << name + "=" + readFile(levels.filePath(name));
-        QCOMPARE(files, after);
+        Files left;
+        for (const QString &name : levels.entryList(QDir::Files))
+            left[name] = readFile(levels.filePath(name));
+        QCOMPARE(left, after);
     }
 
 #ifndef _WIN32
@@ -185,9 +202,8 @@ private slots:
         const QString steam = root + "/.local/share/Steam/steamapps", older = root + "/Games/old";
         const QString levels = root + "/library/steamapps/compatdata/999/pfx" + game;
         for (const QString &folder : {levels, older + game})
-            for (const QString &file : level)
-                QVERIFY(QDir().mkpath(folder) &&
-                        writeFile(folder + "/" + file.section('=', 0, 0), folder.toUtf8()));
+            for (const QString &name : level.keys())
+                QVERIFY(QDir().mkpath(folder) && writeFile(folder + "/" + name, folder.toUtf8()));
         for (int i = 0; i < 20; ++i)
             QVERIFY(QDir().mkpath(root + "/library/steamapps/compatdata/" +
                                   QString::number(100 + i) + "/pfx/drive_c/windows"));

@@ -119,59 +119,76 @@ private slots:
         QDir::setCurrent(startFolder);
     }
 
-    // Files holding their own names; boxes clicked ("HDR1?" greys one); numbers
-    // typed, the third set while the first box is up.
+    // Files holding their own names; boxes clicked by the user, or greyed (as
+    // only a program could); numbers typed, the third set while the first box
+    // is up. Afterwards each file by its name, with the name it had before.
     void renames_data()
     {
+        using Files = QMap<QString, QString>;
         QTest::addColumn<bool>("levelsFolder"); // else the program's start folder
         QTest::addColumn<QStringList>("files");
-        QTest::addColumn<QStringList>("clicks");
+        QTest::addColumn<QStringList>("clicked");
+        QTest::addColumn<QStringList>("greyed");
         QTest::addColumn<QStringList>("numbers");
         QTest::addColumn<QStringList>("messages");
-        QTest::addColumn<QStringList>("after");
+        QTest::addColumn<Files>("after");
         const QStringList level = {"levl2131.DAT", "levl2131.HDR", "levl2131.INF", "levl2131.VER"};
         const auto ok = [](const char *extension) {
             return QString("Rename levl2131%1 to levl2001%1 OK").arg(extension);
         };
+        const auto kept = [](const QStringList &names) {
+            Files files;
+            for (const QString &name : names)
+                files[name] = name;
+            return files;
+        };
         QTest::newRow("as the window opens")
-            << true << level << QStringList() << QStringList()
+            << true << level << QStringList() << QStringList() << QStringList()
             << QStringList{ok(".DAT"), ok(".HDR"), ok(".VER")}
-            << QStringList{"levl2001.DAT<levl2131.DAT", "levl2001.HDR<levl2131.HDR",
-                           "levl2001.VER<levl2131.VER", "levl2131.INF"};
+            << Files{{"levl2001.DAT", "levl2131.DAT"},
+                     {"levl2001.HDR", "levl2131.HDR"},
+                     {"levl2001.VER", "levl2131.VER"},
+                     {"levl2131.INF", "levl2131.INF"}};
         QTest::newRow("failures reported, later rows still run, nothing undone")
             << true << QStringList{"levl2131.HDR", "levl2131.VER", "levl2001.VER"} << QStringList()
-            << QStringList()
+            << QStringList() << QStringList()
             << QStringList{"Rename levl2131.DAT to levl2001.DAT Failed - From file not found",
                            ok(".HDR"),
                            "Rename levl2131.VER to levl2001.VER Failed - To file already exists"}
-            << QStringList{"levl2001.HDR<levl2131.HDR", "levl2001.VER", "levl2131.VER"};
-        QTest::newRow("no box ticked") << true << level << QStringList{"DAT1", "HDR1", "VER1"}
-                                       << QStringList() << QStringList() << level;
+            << Files{{"levl2001.HDR", "levl2131.HDR"},
+                     {"levl2001.VER", "levl2001.VER"},
+                     {"levl2131.VER", "levl2131.VER"}};
+        QTest::newRow("no box ticked")
+            << true << level << QStringList{"DAT1", "HDR1", "VER1"} << QStringList()
+            << QStringList() << QStringList() << kept(level);
         QTest::newRow("setup information, a greyed box counts as ticked")
-            << true << level << QStringList{"DAT1", "VER1", "SETUP1", "HDR1?"} << QStringList()
-            << QStringList{ok(".HDR"), ok(".INF")}
-            << QStringList{"levl2001.HDR<levl2131.HDR", "levl2001.INF<levl2131.INF", "levl2131.DAT",
-                           "levl2131.VER"};
+            << true << level << QStringList{"DAT1", "VER1", "SETUP1"} << QStringList{"HDR1"}
+            << QStringList() << QStringList{ok(".HDR"), ok(".INF")}
+            << Files{{"levl2001.HDR", "levl2131.HDR"},
+                     {"levl2001.INF", "levl2131.INF"},
+                     {"levl2131.DAT", "levl2131.DAT"},
+                     {"levl2131.VER", "levl2131.VER"}};
         QTest::newRow("numbers as typed, read for every row")
-            << true << QStringList{"levl.DAT", "levl 7.HDR"} << QStringList{"VER1"}
+            << true << QStringList{"levl.DAT", "levl 7.HDR"} << QStringList{"VER1"} << QStringList()
             << QStringList{"", "2001x", " 7"}
             << QStringList{"Rename levl.DAT to levl2001x.DAT OK",
                            "Rename levl 7.HDR to levl2001x.HDR OK"}
-            << QStringList{"levl2001x.DAT<levl.DAT", "levl2001x.HDR<levl 7.HDR"};
+            << Files{{"levl2001x.DAT", "levl.DAT"}, {"levl2001x.HDR", "levl 7.HDR"}};
         QTest::newRow("other failures by their codes")
-            << true << QStringList{"levl2131.DAT"} << QStringList{"HDR1", "VER1"}
+            << true << QStringList{"levl2131.DAT"} << QStringList{"HDR1", "VER1"} << QStringList()
             << QStringList{"2131", "x/y"}
             << QStringList{"Rename levl2131.DAT to levlx/y.DAT Failed 76"}
-            << QStringList{"levl2131.DAT"};
+            << kept({"levl2131.DAT"});
         QTest::newRow("no levels folder: where the program started")
             << false << QStringList{"levl2131.DAT"} << QStringList{"HDR1", "VER1"} << QStringList()
-            << QStringList{ok(".DAT")} << QStringList{"levl2001.DAT<levl2131.DAT"};
+            << QStringList() << QStringList{ok(".DAT")} << Files{{"levl2001.DAT", "levl2131.DAT"}};
     }
     void renames()
     {
         QFETCH(bool, levelsFolder);
         QFETCH(QStringList, files);
-        QFETCH(QStringList, clicks);
+        QFETCH(QStringList, clicked);
+        QFETCH(QStringList, greyed);
         QFETCH(QStringList, numbers);
         const QString folder = levelsFolder ? levels : scratch.path() + "/started here";
         if (!levelsFolder) {
@@ -186,14 +203,11 @@ private slots:
         });
         window();
         QVERIFY(!Single<Renames>::isLoaded()); // nothing the first screen does not need
-        for (QString box : clicks) {
-            const bool grey = box.endsWith('?');
-            auto *control = child<QCheckBox>(window(), qPrintable(box.remove('?')));
-            if (grey)
-                control->setCheckState(Qt::PartiallyChecked);
-            else
-                QTest::mouseClick(control, Qt::LeftButton, {}, QPoint(6, 8));
-        }
+        for (const QString &box : clicked)
+            QTest::mouseClick(child<QCheckBox>(window(), qPrintable(box)), Qt::LeftButton, {},
+                              QPoint(6, 8));
+        for (const QString &box : greyed)
+            child<QCheckBox>(window(), qPrintable(box))->setCheckState(Qt::PartiallyChecked);
         for (qsizetype i = 0; i < std::min<qsizetype>(numbers.size(), 2); ++i) {
             auto *box = child<QLineEdit>(window(), i == 0 ? "LevlNo" : "tolevelNO");
             box->clear();
@@ -201,12 +215,10 @@ private slots:
         }
         click("Renamebutton");
         QTEST(recorder.messages, "messages");
-        QStringList after; // each file "name<content" where it holds another's name
+        QMap<QString, QString> after;
         for (const QString &name :
-             QDir(folder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden)) {
-            const QString content = QString::fromUtf8(readFile(folder + "/" + name));
-            after << (content == name ? name : name + "<" + content);
-        }
+             QDir(folder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden))
+            after[name] = QString::fromUtf8(readFile(folder + "/" + name));
         QTEST(after, "after");
         QVERIFY(!Single<Renames>::get().isVisible());
         QCOMPARE(child<viewer::LogTextBox>(Single<Renames>::get(), "Text1")->text(),
