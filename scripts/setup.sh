@@ -1,5 +1,6 @@
-# Shared by scripts/run and scripts/test: install what is missing, then build.
-# Sourced, not run.
+# shellcheck shell=bash
+# Shared by the scripts: install what is missing, then build. Sourced, not run.
+# shellcheck disable=SC2034 # the lists are for the scripts that source this file
 
 VR_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 VR_BUILD="$VR_ROOT/build"
@@ -76,9 +77,11 @@ vr_install() {
         "${missing[@]}"
 }
 
+# Configures VR_BUILD (once, with the options VR_CONFIGURE adds) and builds it.
+VR_CONFIGURE=()
 vr_build() {
     if [ ! -f "$VR_BUILD/build.ninja" ]; then
-        cmake -S "$VR_ROOT" -B "$VR_BUILD" -G Ninja -DVR_WERROR=ON "$@" || return 1
+        cmake -S "$VR_ROOT" -B "$VR_BUILD" -G Ninja -DVR_WERROR=ON "${VR_CONFIGURE[@]}" || return 1
     fi
     cmake --build "$VR_BUILD"
 }
