@@ -13,6 +13,7 @@ const QStringList level{"levl2131.DAT=D", "levl2131.HDR=H", "levl2131.INF=I", "l
 // The program run from a command line, as a script runs it, on a scratch game.
 class TestCommandLine : public QObject {
     Q_OBJECT
+    const RunScratch run{"tst_commandline"};
 private slots:
     void options_data()
     {

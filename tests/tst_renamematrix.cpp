@@ -64,6 +64,7 @@ Q_DECLARE_METATYPE(Case)
 // every entry of the folder, byte for byte.
 class TestRenameMatrix : public QObject {
     Q_OBJECT
+    const RunScratch run{"tst_renamematrix"};
     std::unique_ptr<QTemporaryDir> dir;
     QString home = QDir::currentPath();
     // FAT through FUSE, whose driver damages the file system or loses files in

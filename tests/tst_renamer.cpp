@@ -48,6 +48,7 @@ QList<QWidget *> controls(QWidget *window)
 // The main window on real level files in a scratch Wine prefix, and its windows.
 class TestRenamer : public QObject {
     Q_OBJECT
+    const RunScratch run{"tst_renamer"};
     QString startFolder;
     QTemporaryDir scratch;
     QString levels;
