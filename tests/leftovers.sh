@@ -23,7 +23,8 @@ clear_folder() {
     local folder=$1 environ pid point loop back variable variables killed=0 mounts=() loops=0
     for environ in /proc/[0-9]*/environ; do
         pid=${environ#/proc/} && pid=${pid%/environ}
-        [[ $pid != "$$" && $pid != "$PPID" ]] || continue
+        # Not this script, nor the run that called it, which may share the TMPDIR.
+        [[ $pid != "$$" && $pid != "$BASHPID" && $pid != "$PPID" ]] || continue
         mapfile -d '' -t variables 2>/dev/null <"$environ" || continue
         for variable in "${variables[@]}"; do
             if [ "$variable" = "TMPDIR=$folder" ]; then
