@@ -40,6 +40,7 @@ clear_folder() {
     done </proc/self/mountinfo
     # Deepest first; a FUSE mount of a user goes through fusermount.
     while IFS= read -r point; do
+        [ -n "$point" ] || continue
         point=$(printf '%b' "$point")
         umount -l "$point" 2>/dev/null || fusermount3 -uz "$point" 2>/dev/null ||
             echo "leftovers: cannot unmount $point" >&2
