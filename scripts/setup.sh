@@ -7,9 +7,11 @@ VR_BUILD="$VR_ROOT/build"
 
 # Debian packages the build and the tests need.
 # GLib's development files give the GIO the text editor is started through;
-# libyaml's, the YAML parser Lutris's and Bottles' files are read with.
+# libyaml's, the YAML parser Lutris's and Bottles' files are read with;
+# clang-format and shellcheck keep the sources and scripts clean (the format
+# and shellcheck tests).
 VR_PACKAGES=(cmake ninja-build g++ pkg-config qt6-base-dev libgl-dev libglib2.0-dev libyaml-dev
-    clang-format)
+    clang-format shellcheck)
 # What the end-to-end tests need: Python to drive them, their own X server,
 # input through XTest (xdotool), window properties (xprop), screenshots, a
 # small window manager for what only a window manager does (minimizing,
