@@ -57,13 +57,13 @@ vr_copy_plugins(${FOLDER}/plugins "${PLUGINS}" modules plugin_files)
 set(CMAKE_GET_RUNTIME_DEPENDENCIES_PLATFORM linux+elf)
 set(CMAKE_GET_RUNTIME_DEPENDENCIES_TOOL objdump)
 # The libraries the program opens itself when it needs them (LOADED, under
-# the names it opens them by), which no tool sees in its imports.
+# the names it opens them by), which no tool sees in its imports. Read where
+# the system has them, whose package names their licence below.
 foreach(path IN LISTS LOADED)
     get_filename_component(name ${path} NAME)
     file(REAL_PATH ${path} real)
     file(COPY_FILE ${real} ${FOLDER}/lib/${name})
-    list(APPEND modules ${FOLDER}/lib/${name})
-    list(APPEND shipped ${real})
+    list(APPEND modules ${real})
 endforeach()
 file(GET_RUNTIME_DEPENDENCIES EXECUTABLES ${FOLDER}/${PROGRAM} MODULES ${modules}
     RESOLVED_DEPENDENCIES_VAR loaded UNRESOLVED_DEPENDENCIES_VAR missing
