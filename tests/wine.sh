@@ -24,10 +24,19 @@ WINEPREFIX=$(mkdir -p "$prefix" && cd "$prefix" && pwd)
 export WINEPREFIX WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" LC_ALL=C.UTF-8
 export QT_PLUGIN_PATH="Z:${plugins//\//\\}"
 unset WAYLAND_DISPLAY
-log="$WINEPREFIX.$$.log" display=$(mktemp)
+# The run's own folder beside the prefix, the TMPDIR of all it starts, holds the
+# log and the X server's display number. The run holds it locked (descriptor 8,
+# which nothing it starts keeps); what a run killed before its cleanup left in
+# its own goes first (leftovers.sh).
+"$(dirname "$0")/leftovers.sh" "$WINEPREFIX.run-"
+TMPDIR=$(mktemp -d "$WINEPREFIX.run-XXXXXX")
+export TMPDIR
+exec 8<"$TMPDIR"
+flock 8
+log="$TMPDIR/log" display="$TMPDIR/display"
 # The X server, and later Wine's server, write to the log, never to the
 # runner's pipe, which would otherwise stay open as long as they run.
-Xvfb -displayfd 3 -screen 0 1024x768x24 -dpi 96 -nolisten tcp 3>"$display" >>"$log" 2>&1 </dev/null &
+Xvfb -displayfd 3 -screen 0 1024x768x24 -dpi 96 -nolisten tcp 3>"$display" >>"$log" 2>&1 </dev/null 8<&- &
 xvfb=$!
 # Run by the EXIT trap, which shellcheck 0.9 does not see past the script's
 # final exit: it would call the function unreachable.
@@ -35,7 +44,7 @@ xvfb=$!
 cleanup() {
     "$server" -k >/dev/null 2>&1 </dev/null || true
     kill "$xvfb" 2>/dev/null || true
-    rm -f "$display" "$log"
+    rm -rf "$TMPDIR"
 }
 trap cleanup EXIT
 trap 'exit 143' TERM INT
@@ -44,6 +53,7 @@ for _ in $(seq 100); do [ -s "$display" ] || ! kill -0 "$xvfb" 2>/dev/null || sl
 DISPLAY=":$(head -n1 "$display")"
 export DISPLAY
 (
+    exec 8<&-
     flock 9
     fail() { echo "Wine could not $1 $WINEPREFIX:" && tail -n 20 "$log" && exit 1; }
     # A prefix made before Wine could run 32-bit programs cannot run them. Its
@@ -63,10 +73,10 @@ export DISPLAY
     } || fail "set up its prefix"
 ) 9>"$WINEPREFIX.lock"
 # Started here, Wine's server and the programs it starts write to the log too.
-"$server" -p5 >>"$log" 2>&1 </dev/null
+"$server" -p5 >>"$log" 2>&1 </dev/null 8<&-
 # Only the program searches the DLL folders: the 32-bit compiler's library
 # folder among them breaks the making of a prefix.
-WINEPATH="$dll_path" "$wine" "$@" 2>>"$log" && status=0 || status=$?
+WINEPATH="$dll_path" "$wine" "$@" 2>>"$log" 8<&- && status=0 || status=$?
 for argument; do [[ $argument != *,txt ]] || cat "${argument%,txt}" 2>/dev/null || true; done
 [ "$status" -eq 0 ] || tail -n 20 "$log"
 exit "$status"
