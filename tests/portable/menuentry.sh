@@ -14,8 +14,15 @@ for tool in gio desktop-file-validate; do
         exit 77
     }
 done
-scratch=$(mktemp -d)
+# The run's scratch folder, the TMPDIR of all it starts, held locked while it
+# runs; what a run killed before its cleanup left goes first (leftovers.sh).
+prefix="${TMPDIR:-/tmp}/vr-portable_menu_entry-"
+"$(dirname "$0")/../leftovers.sh" "$prefix"
+scratch=$(mktemp -d "${prefix}XXXXXX")
 trap 'rm -rf "$scratch"' EXIT
+exec 8<"$scratch"
+flock 8
+export TMPDIR=$scratch
 export HOME="$scratch/home" DBUS_SESSION_BUS_ADDRESS=unix:path=/nonexistent
 unset XDG_DATA_HOME
 entry="$HOME/.local/share/applications/vantorel-renamer.desktop"
