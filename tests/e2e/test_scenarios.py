@@ -96,8 +96,11 @@ def setUpModule(test="e2e"):
     global _scratch
     prefix = os.path.join(tempfile.gettempdir(), f"vr-{test}-")
     subprocess.run([LEFTOVERS, prefix], check=False)
-    _scratch = tempfile.mkdtemp(prefix=os.path.basename(prefix))
-    fcntl.flock(os.open(_scratch, os.O_RDONLY), fcntl.LOCK_EX)  # not inherited
+    # Made under a name leftovers.sh passes over, and named once locked.
+    made = tempfile.mkdtemp(prefix=f".vr-{test}-")
+    fcntl.flock(os.open(made, os.O_RDONLY), fcntl.LOCK_EX)  # not inherited
+    _scratch = prefix + made[-8:]
+    os.rename(made, _scratch)
     os.environ["TMPDIR"] = tempfile.tempdir = _scratch
 
 
