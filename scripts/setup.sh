@@ -1,14 +1,17 @@
-# Shared by scripts/run and scripts/test: install what is missing, then build.
-# Sourced, not run.
+# shellcheck shell=bash
+# Shared by the scripts: install what is missing, then build. Sourced, not run.
+# shellcheck disable=SC2034 # the lists are for the scripts that source this file
 
 VR_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 VR_BUILD="$VR_ROOT/build"
 
 # Debian packages the build and the tests need.
 # GLib's development files give the GIO the text editor is started through;
-# libyaml's, the YAML parser Lutris's and Bottles' files are read with.
+# libyaml's, the YAML parser Lutris's and Bottles' files are read with;
+# clang-format and shellcheck keep the sources and scripts clean (the format
+# and shellcheck tests).
 VR_PACKAGES=(cmake ninja-build g++ pkg-config qt6-base-dev libgl-dev libglib2.0-dev libyaml-dev
-    clang-format)
+    clang-format shellcheck)
 # What the end-to-end tests need: Python to drive them, their own X server,
 # input through XTest (xdotool), window properties (xprop), screenshots, a
 # small window manager for what only a window manager does (minimizing,
@@ -77,9 +80,11 @@ vr_install() {
         "${missing[@]}"
 }
 
+# Configures VR_BUILD (once, with the options VR_CONFIGURE adds) and builds it.
+VR_CONFIGURE=()
 vr_build() {
     if [ ! -f "$VR_BUILD/build.ninja" ]; then
-        cmake -S "$VR_ROOT" -B "$VR_BUILD" -G Ninja -DVR_WERROR=ON "$@" || return 1
+        cmake -S "$VR_ROOT" -B "$VR_BUILD" -G Ninja -DVR_WERROR=ON "${VR_CONFIGURE[@]}" || return 1
     fi
     cmake --build "$VR_BUILD"
 }

@@ -1,6 +1,7 @@
 # Qt for Windows, built once per machine from Debian's own source package of
 # the Qt the Linux build uses, and kept in a cache outside the checkout.
 # Sourced after setup.sh, not run.
+# shellcheck shell=bash disable=SC2034 # its lists are for the scripts that source it
 
 # The Windows program is a 32-bit one: Windows then shows it, as it shows the
 # game, the per-user copies of what such programs write into Program Files.

@@ -17,6 +17,7 @@ const Files level{
 // The program run from a command line, as a script runs it, on a scratch game.
 class TestCommandLine : public QObject {
     Q_OBJECT
+    const RunScratch run{"tst_commandline"};
 private slots:
     void options_data()
     {

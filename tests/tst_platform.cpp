@@ -99,6 +99,7 @@ const QString levels = "drive_c/Program Files/Quenmark/Vantorel/levels";
 // The platform layer on Linux: reading the log, and finding the game.
 class TestPlatform : public QObject {
     Q_OBJECT
+    const RunScratch run{"tst_platform"};
 private slots:
     // Reading the log whole: nothing a user can type may block, run forever or
     // read what is no regular file, no descriptor is ever left open, and a log

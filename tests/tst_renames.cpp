@@ -49,6 +49,7 @@ QObjectList focused; // what a screen reader was told has the focus
 // of every shape, and the window.
 class TestRenames : public QObject {
     Q_OBJECT
+    const RunScratch run{"tst_renames"};
     QTemporaryDir dir;
 
     QString path(const char *name) const { return dir.filePath(QString::fromLatin1(name)); }

@@ -24,30 +24,49 @@ WINEPREFIX=$(mkdir -p "$prefix" && cd "$prefix" && pwd)
 export WINEPREFIX WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" LC_ALL=C.UTF-8
 export QT_PLUGIN_PATH="Z:${plugins//\//\\}"
 unset WAYLAND_DISPLAY
-log="$WINEPREFIX.$$.log" display=$(mktemp)
+# The run's own folder beside the prefix, the TMPDIR of all it starts, holds the
+# log and the X server's display number. The run holds it locked (descriptor 8,
+# which nothing it starts keeps); what a run killed before its cleanup left in
+# its own goes first (leftovers.sh). Made under a name leftovers.sh passes over,
+# it is named once locked.
+"$(dirname "$0")/leftovers.sh" "$WINEPREFIX.run-"
+made=$(mktemp -d "$WINEPREFIX.new-XXXXXX")
+exec 8<"$made"
+flock 8
+TMPDIR="$WINEPREFIX.run-${made##*.new-}"
+mv "$made" "$TMPDIR"
+export TMPDIR
+log="$TMPDIR/log" display="$TMPDIR/display"
 # The X server, and later Wine's server, write to the log, never to the
 # runner's pipe, which would otherwise stay open as long as they run.
-Xvfb -displayfd 3 -screen 0 1024x768x24 -dpi 96 -nolisten tcp 3>"$display" >>"$log" 2>&1 </dev/null &
+Xvfb -displayfd 3 -screen 0 1024x768x24 -dpi 96 -nolisten tcp 3>"$display" >>"$log" 2>&1 </dev/null 8<&- &
 xvfb=$!
+# Run by the EXIT trap, which shellcheck 0.9 does not see past the script's
+# final exit: it would call the function unreachable.
+# shellcheck disable=SC2317
 cleanup() {
     "$server" -k >/dev/null 2>&1 </dev/null || true
     kill "$xvfb" 2>/dev/null || true
-    rm -f "$display" "$log"
+    rm -rf "$TMPDIR"
 }
 trap cleanup EXIT
 trap 'exit 143' TERM INT
 for _ in $(seq 100); do [ -s "$display" ] || ! kill -0 "$xvfb" 2>/dev/null || sleep 0.1; done
 [ -s "$display" ] || { echo "The X server did not start:" && cat "$log" && exit 1; }
-export DISPLAY=":$(head -n1 "$display")"
+DISPLAY=":$(head -n1 "$display")"
+export DISPLAY
 (
+    exec 8<&-
     flock 9
     fail() { echo "Wine could not $1 $WINEPREFIX:" && tail -n 20 "$log" && exit 1; }
     # A prefix made before Wine could run 32-bit programs cannot run them. Its
     # registry is on disk once its server has ended.
     if [ ! -f "$WINEPREFIX/drive_c/windows/syswow64/kernel32.dll" ]; then
         rm -rf "$WINEPREFIX" && mkdir "$WINEPREFIX"
-        "$wine" wineboot -i >>"$log" 2>&1 </dev/null && "$server" -w &&
-            [ -f "$WINEPREFIX/drive_c/windows/syswow64/kernel32.dll" ] || fail "make its prefix"
+        if ! "$wine" wineboot -i >>"$log" 2>&1 </dev/null || ! "$server" -w ||
+            [ ! -f "$WINEPREFIX/drive_c/windows/syswow64/kernel32.dll" ]; then
+            fail "make its prefix"
+        fi
     fi
     # With no window manager Wine waits two seconds for one at every hidden
     # window: Wine keeps its windows to itself instead.
@@ -57,10 +76,10 @@ export DISPLAY=":$(head -n1 "$display")"
     } || fail "set up its prefix"
 ) 9>"$WINEPREFIX.lock"
 # Started here, Wine's server and the programs it starts write to the log too.
-"$server" -p5 >>"$log" 2>&1 </dev/null
+"$server" -p5 >>"$log" 2>&1 </dev/null 8<&-
 # Only the program searches the DLL folders: the 32-bit compiler's library
 # folder among them breaks the making of a prefix.
-WINEPATH="$dll_path" "$wine" "$@" 2>>"$log" && status=0 || status=$?
+WINEPATH="$dll_path" "$wine" "$@" 2>>"$log" 8<&- && status=0 || status=$?
 for argument; do [[ $argument != *,txt ]] || cat "${argument%,txt}" 2>/dev/null || true; done
 [ "$status" -eq 0 ] || tail -n 20 "$log"
 exit "$status"

@@ -5,6 +5,7 @@ scenario: VR_PROGRAM=<program file> python3 test_scenarios.py Native.test_startu
 
 import atexit
 import contextlib
+import fcntl
 import os
 import pathlib
 import re
@@ -25,7 +26,9 @@ TO_ABOUT = ("alt", "Right", "Down", "Down", "Return")  # Help > About
 SHOTS = os.environ.get("VR_SCREENSHOTS", os.path.abspath("e2e-screenshots"))
 LOGS = os.path.join(os.path.dirname(SHOTS), "e2e-logs")
 IMAGES = os.path.join(os.path.dirname(__file__), "..", "..", "resources", "images")
+LEFTOVERS = os.path.join(os.path.dirname(__file__), "..", "leftovers.sh")
 _started = []
+_scratch = None  # the run's scratch folder
 _own_display = not os.environ.get("DISPLAY")
 
 
@@ -82,11 +85,27 @@ def shows(shot, picture):
                if shown[y][x:x + len(wanted[0])] == wanted[0])
 
 
-def setUpModule():
-    """A runner's timeout (SIGTERM) ends the run normally, and all it started."""
+def setUpModule(test="e2e"):
+    """A runner's timeout (SIGTERM) ends the run normally, and all it started.
+    The run's scratch folder, vr-TEST-..., holds the scratch homes and is the
+    TMPDIR of all the run starts; it is locked while the run lives, and what a
+    run killed before its cleanup left in its own goes first (leftovers.sh)."""
     signal.signal(signal.SIGTERM, lambda signum, frame: exit(f"signal {signum}"))
     for folder in (SHOTS, LOGS):
         os.makedirs(folder, exist_ok=True)
+    global _scratch
+    prefix = os.path.join(tempfile.gettempdir(), f"vr-{test}-")
+    subprocess.run([LEFTOVERS, prefix], check=False)
+    # Made under a name leftovers.sh passes over, and named once locked.
+    made = tempfile.mkdtemp(prefix=f".vr-{test}-")
+    fcntl.flock(os.open(made, os.O_RDONLY), fcntl.LOCK_EX)  # not inherited
+    _scratch = prefix + made[-8:]
+    os.rename(made, _scratch)
+    os.environ["TMPDIR"] = tempfile.tempdir = _scratch
+
+
+def tearDownModule():
+    shutil.rmtree(_scratch, ignore_errors=True)
 
 
 class Scenarios:

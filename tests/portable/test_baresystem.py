@@ -25,13 +25,16 @@ WORDS = ("File", "Help", "Rename", "Exit")
 
 
 def setUpModule():
-    e2e.setUpModule()
+    e2e.setUpModule("portable_bare_system")
     made = subprocess.run([BARE, "root"], capture_output=True, text=True)
     if made.returncode == 77:
         raise unittest.SkipTest(made.stderr.strip().removeprefix("SKIPPED: "))
     if made.returncode:
         raise AssertionError(f"no bare system: {made.stderr}")
     os.environ["VR_BARE_ROOT"] = made.stdout.strip()
+
+
+tearDownModule = e2e.tearDownModule
 
 
 def read(picture):
