@@ -1,5 +1,7 @@
 #include "builtinpaths.h"
 
+#include "samename.h"
+
 #include <QFileInfo>
 
 namespace gamesearch {
@@ -22,7 +24,7 @@ QString windowsHostPath(const QString &windowsPath)
     // names a file in, is there.
     static const QString programFiles = QStringLiteral("c:\\Program Files\\");
     static const QString programFilesX86 = QStringLiteral("c:\\Program Files (x86)\\");
-    if (!windowsPath.startsWith(programFiles, Qt::CaseInsensitive))
+    if (!renaming::sameNameIgnoringCase(windowsPath.left(programFiles.size()), programFiles))
         return windowsPath;
     const QString x86 = programFilesX86 + windowsPath.mid(programFiles.size());
     if (exists(windowsPath))

@@ -230,6 +230,7 @@ QStringList steamLibraryFolders(const QByteArray &vdf, Reading *reading)
     if (!entries)
         return folders;
     for (const KeyValue &root : *entries) {
+        // Steam's own keys, which it reads in any letter case (no file names).
         if (!root.block || root.key.compare("libraryfolders", Qt::CaseInsensitive) != 0)
             continue;
         for (const KeyValue &library : root.children) {

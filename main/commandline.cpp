@@ -5,6 +5,7 @@
 #include "display.h"
 #include "gamesearch.h"
 #include "levelfiles.h"
+#include "samename.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -228,8 +229,8 @@ qsizetype endingRow(QString name)
     if (!name.startsWith(u'.'))
         name.prepend(u'.');
     for (size_t row = 0; row < std::size(renaming::LevelFileKinds); ++row)
-        if (name.compare(QString::fromUtf16(renaming::LevelFileKinds[row].extension),
-                         Qt::CaseInsensitive) == 0)
+        if (renaming::sameNameIgnoringCase(
+                name, QString::fromUtf16(renaming::LevelFileKinds[row].extension)))
             return qsizetype(row);
     return -1;
 }
