@@ -85,7 +85,8 @@ const QString WineDriveC = QStringLiteral("drive_c");
 
 // While a command waits for the game search: input reaches only what ends
 // the program (the Exit button, the menus, whose other commands are off
-// meanwhile), as it would not while a command runs; the windows still draw.
+// meanwhile; Tab moves the focus there), as it would not while a command
+// runs; the windows still draw.
 class ExitOnly : public QObject {
 public:
     explicit ExitOnly(QWidget *exitButton) : exitButton(exitButton)
@@ -100,8 +101,10 @@ protected:
         switch (event->type()) {
         case QEvent::KeyPress:
         case QEvent::KeyRelease:
-            if (static_cast<QKeyEvent *>(event)->key() == Qt::Key_Alt)
-                return false; // to the menu bar
+            // To the menu bar, and from control to control as far as Exit.
+            if (const int key = static_cast<QKeyEvent *>(event)->key();
+                key == Qt::Key_Alt || key == Qt::Key_Tab || key == Qt::Key_Backtab)
+                return false;
             [[fallthrough]];
         case QEvent::MouseButtonPress:
         case QEvent::MouseButtonRelease:
