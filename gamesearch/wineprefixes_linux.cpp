@@ -289,20 +289,14 @@ struct Entry {
     bool operator<(const Entry &other) const { return name < other.name; }
 };
 
-struct Listing {
-    std::optional<std::vector<Entry>> entries;
-    PassedOver why = PassedOver::NotThere; // where there are none
-};
-
-Listing entriesOf(const QByteArray &folder)
+std::optional<std::vector<Entry>> entriesOf(const QByteArray &folder, PassedOver *why)
 {
-    Listing listing;
     DIR *dir = opendir(folder.constData());
     if (!dir) {
-        listing.why = failure(errno);
-        return listing;
+        *why = failure(errno);
+        return std::nullopt;
     }
-    std::vector<Entry> &entries = listing.entries.emplace();
+    std::vector<Entry> entries;
     while (const dirent *entry = readdir(dir)) {
         const QByteArray name(entry->d_name);
         if (name != "." && name != "..")
@@ -310,7 +304,7 @@ Listing entriesOf(const QByteArray &folder)
     }
     closedir(dir);
     std::sort(entries.begin(), entries.end());
-    return listing;
+    return entries;
 }
 
 // What a look into a would-be Wine prefix found, before the search's own
@@ -409,41 +403,33 @@ private:
     // the search is over.
     using Orphans = std::function<bool(const QByteArray &child)>;
 
-    // Where `path` leads, or nothing, said in the trail.
-    std::optional<Place> placeAt(const QByteArray &path)
+    // What `look` (a question of the file system about `place` that says
+    // why it found nothing) answers, put through the asker; where nothing,
+    // why is said in the trail.
+    template <class T>
+    std::optional<T> asked(const QByteArray &place,
+                           std::optional<T> (*look)(const QByteArray &, PassedOver *))
     {
-        using Answer = std::pair<std::optional<Place>, PassedOver>;
-        const std::optional<Answer> answer = asker_.ask<Answer>([path] {
+        using Answer = std::pair<std::optional<T>, PassedOver>;
+        const std::optional<Answer> answer = asker_.ask<Answer>([place, look] {
             PassedOver why = PassedOver::NotThere;
-            std::optional<Place> place = placeOf(path, &why);
-            return Answer(std::move(place), why);
+            std::optional<T> found = look(place, &why);
+            return Answer(std::move(found), why);
         });
         if (!answer || !answer->first)
-            log_.passedOver(path, answer ? answer->second : PassedOver::TimedOut);
+            log_.passedOver(place, answer ? answer->second : PassedOver::TimedOut);
         return answer ? answer->first : std::nullopt;
     }
+
+    // Where `path` leads.
+    std::optional<Place> placeAt(const QByteArray &path) { return asked(path, placeOf); }
 
     std::optional<std::vector<Entry>> listing(const QByteArray &folder)
     {
-        const std::optional<Listing> answer =
-            asker_.ask<Listing>([folder] { return entriesOf(folder); });
-        if (!answer || !answer->entries)
-            log_.passedOver(folder, answer ? answer->why : PassedOver::TimedOut);
-        return answer ? answer->entries : std::nullopt;
+        return asked(folder, entriesOf);
     }
 
-    std::optional<QByteArray> config(const QByteArray &file)
-    {
-        using Answer = std::pair<std::optional<QByteArray>, PassedOver>;
-        const std::optional<Answer> answer = asker_.ask<Answer>([file] {
-            PassedOver why = PassedOver::NotThere;
-            std::optional<QByteArray> text = readConfig(file, &why);
-            return Answer(std::move(text), why);
-        });
-        if (!answer || !answer->first)
-            log_.passedOver(file, answer ? answer->second : PassedOver::TimedOut);
-        return answer ? answer->first : std::nullopt;
-    }
+    std::optional<QByteArray> config(const QByteArray &file) { return asked(file, readConfig); }
 
     // The search's rules on what a look into `prefix` found (nothing: it did
     // not answer): each prefix counts once, the first found ends the search.
