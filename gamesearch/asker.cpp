@@ -1,6 +1,7 @@
 #include "asker.h"
 
 #include <algorithm>
+#include <deque>
 #include <system_error>
 #include <thread>
 

@@ -2,7 +2,6 @@
 
 #include <chrono>
 #include <condition_variable>
-#include <deque>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -13,7 +12,7 @@ namespace gamesearch {
 // Puts the search's questions to the file system on threads of its own, many
 // at once: a cold disk or a network share answers a folder of prefixes in the
 // time of a few requests instead of one after another. A question that has
-// not answered `stallLimit` after it was put is given up: its thread may stay
+// not answered `stallLimit` after a thread took it is given up: its thread may stay
 // in the kernel until its file system answers (a FUSE wait cannot be taken
 // back), and another thread takes its place.
 class Asker {

@@ -54,8 +54,9 @@ GameFolder findGame(const QString &home, const QString &winePrefix,
 // answer): the renames then act where the program was started.
 void enterLevelsFolder(const GameFolder &game);
 
-// What findGame answers when it finds nothing, without asking any file system:
-// the paths the game would have in the default prefix, as written.
+// Under Wine: what findGame answers when it finds nothing, without asking any
+// file system: the paths the game would have in the default prefix, as
+// written.
 GameFolder gameNotFound(const QString &home, const QString &winePrefix);
 
 } // namespace gamesearch

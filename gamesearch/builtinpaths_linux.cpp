@@ -90,22 +90,6 @@ void runPart(Search &search, size_t index)
     search.changed.notify_all();
 }
 
-// The path of `windowsPath` in the prefix `prefix` or below the folder
-// `folder`, as the asker gets it; as written where the file system did not
-// answer.
-QString pathAsked(Asker &asker, const QString &prefix, const QString &folder,
-                  const QString &windowsPath)
-{
-    const std::optional<QString> path = asker.ask<QString>([=] {
-        return folder.isEmpty() ? pathInPrefix(prefix, windowsPath)
-                                : pathInFolder(folder, windowsPath);
-    });
-    if (path)
-        return *path;
-    return folder.isEmpty() ? asWritten(prefix + QLatin1String("/drive_c"), windowsPath)
-                            : asWritten(folder, windowsPath);
-}
-
 QString defaultPrefix(const QString &home, const QString &winePrefix)
 {
     return winePrefix.isEmpty() ? home + QStringLiteral("/.wine") : winePrefix;
@@ -159,14 +143,23 @@ GameFolder findGame(const QString &home, const QString &winePrefix,
             }
         }
     }
+    // The paths as this machine spells them, or as written where its file
+    // system does not answer.
     if (game.found) {
-        game.log = pathAsked(search->asker, {}, game.levels, logBelowLevels());
+        const QString levels = game.levels;
+        game.log =
+            search->asker.ask<QString>([=] { return pathInFolder(levels, logBelowLevels()); })
+                .value_or(asWritten(levels, logBelowLevels()));
         return game;
     }
-    game.prefix = defaultPrefix(home, winePrefix);
-    game.levels = pathAsked(search->asker, game.prefix, {}, levelsFolder());
-    game.log = pathAsked(search->asker, game.prefix, {}, QString::fromUtf16(DefaultLogPath));
-    return game;
+    GameFolder notFound = gameNotFound(home, winePrefix);
+    notFound.trail = game.trail;
+    const QString prefix = notFound.prefix;
+    for (auto [path, windowsPath] : {std::pair(&notFound.levels, levelsFolder()),
+                                     std::pair(&notFound.log, QString::fromUtf16(DefaultLogPath))})
+        *path = search->asker.ask<QString>([=] { return pathInPrefix(prefix, windowsPath); })
+                    .value_or(*path);
+    return notFound;
 }
 
 } // namespace gamesearch

@@ -53,12 +53,4 @@ GameFolder findGame(const QString &, const QString &, std::chrono::milliseconds)
     return game;
 }
 
-GameFolder gameNotFound(const QString &, const QString &)
-{
-    GameFolder game;
-    game.levels = QString::fromUtf16(LevelsFolder);
-    game.log = QString::fromUtf16(DefaultLogPath);
-    return game;
-}
-
 } // namespace gamesearch

@@ -54,8 +54,7 @@ void closeAllBut(int kept)
     closeAllBut(answer);
     std::signal(SIGPIPE, SIG_IGN);
     // Where the cores are busy, the window starting beside it goes first.
-    if (setpriority(PRIO_PROCESS, 0, getpriority(PRIO_PROCESS, 0) + 5) != 0) {
-    }
+    (void)setpriority(PRIO_PROCESS, 0, getpriority(PRIO_PROCESS, 0) + 5);
     try {
         // A pipe's writing end reports an error once its reader has gone.
         std::thread([answer] {
