@@ -24,18 +24,10 @@ WINEPREFIX=$(mkdir -p "$prefix" && cd "$prefix" && pwd)
 export WINEPREFIX WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" LC_ALL=C.UTF-8
 export QT_PLUGIN_PATH="Z:${plugins//\//\\}"
 unset WAYLAND_DISPLAY
-# The run's own folder beside the prefix, the TMPDIR of all it starts, holds the
-# log and the X server's display number. The run holds it locked (descriptor 8,
-# which nothing it starts keeps); what a run killed before its cleanup left in
-# its own goes first (leftovers.sh). Made under a name leftovers.sh passes over,
-# it is named once locked.
-"$(dirname "$0")/leftovers.sh" "$WINEPREFIX.run-"
-made=$(mktemp -d "$WINEPREFIX.new-XXXXXX")
-exec 8<"$made"
-flock 8
-TMPDIR="$WINEPREFIX.run-${made##*.new-}"
-mv "$made" "$TMPDIR"
-export TMPDIR
+# The run's own folder beside the prefix holds the log and the X server's
+# display number (descriptor 8, its lock, is kept by nothing the run starts).
+source "$(dirname "$0")/runscratch.sh"
+vr_run_scratch "$WINEPREFIX.run-"
 log="$TMPDIR/log" display="$TMPDIR/display"
 # The X server, and later Wine's server, write to the log, never to the
 # runner's pipe, which would otherwise stay open as long as they run.

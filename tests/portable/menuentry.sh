@@ -14,18 +14,10 @@ for tool in gio desktop-file-validate; do
         exit 77
     }
 done
-# The run's scratch folder, the TMPDIR of all it starts, held locked while it
-# runs; what a run killed before its cleanup left goes first (leftovers.sh).
-# Made under a name leftovers.sh passes over, it is named once locked.
-temporary=${TMPDIR:-/tmp}
-"$(dirname "$0")/../leftovers.sh" "$temporary/vr-portable_menu_entry-"
-made=$(mktemp -d "$temporary/.vr-portable_menu_entry-XXXXXX")
-exec 8<"$made"
-flock 8
-scratch="$temporary/${made##*/.}"
-mv "$made" "$scratch"
+source "$(dirname "$0")/../runscratch.sh"
+vr_run_scratch "${TMPDIR:-/tmp}/vr-portable_menu_entry-"
+scratch=$TMPDIR
 trap 'rm -rf "$scratch"' EXIT
-export TMPDIR=$scratch
 export HOME="$scratch/home" DBUS_SESSION_BUS_ADDRESS=unix:path=/nonexistent
 unset XDG_DATA_HOME
 entry="$HOME/.local/share/applications/vantorel-renamer.desktop"
