@@ -175,11 +175,10 @@ int help(const CommandLine &line)
     // parser's own rules, written out.
     QString text = line.parser.helpText();
     text = text.mid(text.indexOf(u'\n') + 1);
-    const QString program = programName;
     print(stdout,
           QStringLiteral(
               "Usage: %1 [--rename FROM TO [--files LIST] | --where | --help | --version]\n")
-                  .arg(program) +
+                  .arg(programName) +
               text +
               QStringLiteral(
                   "\nWhere --rename acts:\n"
